@@ -1,0 +1,51 @@
+#include "textbox.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+TextBox::TextBox(QWidget *parent)
+    : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setUndoRedoEnabled(
+        false); // the program rewrites the text; an undo history would only cost memory
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setWordWrapMode(QTextOption::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+void TextBox::SetText(const QString &text) {
+    m_text = text;
+    setPlainText(displayForm(text));
+}
+
+void TextBox::AppendText(const QString &piece) {
+    if (piece.isEmpty())
+        return;
+    m_text += piece;
+    const QString shown = displayForm(piece);
+    if (shown.isEmpty())
+        return;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(shown);
+}
+
+QString TextBox::displayForm(QStringView piece) {
+    QString shown;
+    shown.reserve(piece.size());
+    for (const QChar c : piece) {
+        const char16_t u = c.unicode();
+        if (u == u'\r')
+            continue;
+        if (u < 0x20 && u != u'\t' && u != u'\n')
+            shown.append(QChar(char16_t(0x2400 + u)));
+        else if (u == 0x7f)
+            shown.append(QChar(char16_t(0x2421)));
+        else
+            shown.append(c);
+    }
+    return shown;
+}

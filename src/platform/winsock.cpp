@@ -1,0 +1,170 @@
+#include "winsock.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QUrl>
+
+#include <limits>
+
+Winsock::Winsock(QObject *parent)
+    : QObject(parent) {}
+
+Winsock::~Winsock() {
+    if (m_socket)
+        m_socket->abort();
+}
+
+void Winsock::Connect() {
+    dropSocket();
+    const QString host = resolverHost(m_remoteHost);
+    if (host.isEmpty()) {
+        // Unusable host text: the query ends like one to an unreachable server.
+        m_state = sckError;
+        return;
+    }
+
+    auto *socket = new QTcpSocket(this);
+    m_socket = socket;
+    // Every handler first checks that its socket is still the current one, so nothing of a
+    // closed or replaced connection (not even an already queued signal) reaches the program.
+    connect(socket, &QTcpSocket::connected, this, [this, socket] {
+        if (socket != m_socket)
+            return;
+        m_state = sckConnected;
+        Q_EMIT Connected();
+    });
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+        if (socket != m_socket || m_state != sckConnected)
+            return;
+        const qint64 waiting = socket->bytesAvailable();
+        if (waiting > 0)
+            Q_EMIT DataArrival(
+                static_cast<qint32>(std::min<qint64>(waiting, std::numeric_limits<qint32>::max())));
+    });
+    connect(socket, &QTcpSocket::stateChanged, this,
+            [this, socket](QAbstractSocket::SocketState state) {
+                if (socket != m_socket)
+                    return;
+                switch (state) {
+                case QAbstractSocket::HostLookupState:
+                    m_state = sckResolvingHost;
+                    break;
+                case QAbstractSocket::ConnectingState:
+                    m_state = sckConnecting;
+                    break;
+                case QAbstractSocket::UnconnectedState:
+                    if (m_state == sckConnected) {
+                        // A close or a reset by the server. Announced from the event loop,
+                        // not from inside the socket's own signal, so the handler may close.
+                        m_state = sckClosing;
+                        QMetaObject::invokeMethod(
+                            this, [this, socket] { onRemoteClosed(socket); }, Qt::QueuedConnection);
+                    } else if (m_state != sckClosing) {
+                        m_state = sckError; // refused, unreachable or not resolved
+                    }
+                    break;
+                default:
+                    break;
+                }
+            });
+
+    m_state = sckResolvingHost;
+    if (m_localPort != 0)
+        socket->bind(m_localPort);
+    socket->connectToHost(host, m_testPort != 0 ? m_testPort : m_remotePort);
+}
+
+void Winsock::onRemoteClosed(QTcpSocket *socket) {
+    if (socket != m_socket || m_state != sckClosing)
+        return;
+    // Bytes still buffered are announced before the close, until the handler stops taking them.
+    qint64 waiting = socket->bytesAvailable();
+    while (waiting > 0) {
+        Q_EMIT DataArrival(
+            static_cast<qint32>(std::min<qint64>(waiting, std::numeric_limits<qint32>::max())));
+        if (socket != m_socket)
+            return;
+        const qint64 left = socket->bytesAvailable();
+        if (left >= waiting)
+            break;
+        waiting = left;
+    }
+    if (socket == m_socket)
+        Q_EMIT Closed();
+}
+
+void Winsock::SendData(const QString &data) {
+    if (m_socket && m_state == sckConnected)
+        m_socket->write(toLatin1(data));
+}
+
+bool Winsock::GetData(QString &data, int type, qint32 maxLen) {
+    if (!m_socket || type != vbString || maxLen < 0)
+        return false;
+    data = fromLatin1(m_socket->read(maxLen));
+    return true;
+}
+
+void Winsock::Close() {
+    dropSocket();
+    m_state = sckClosed;
+}
+
+void Winsock::dropSocket() {
+    if (!m_socket)
+        return;
+    QTcpSocket *socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    // Deleted later: this may run inside one of the socket's own signals.
+    socket->deleteLater();
+}
+
+QByteArray Winsock::toLatin1(const QString &text) {
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            bytes.append('?'); // one code point, one replacement
+            ++i;
+        } else if (c.unicode() < 256) {
+            bytes.append(static_cast<char>(c.unicode()));
+        } else {
+            bytes.append('?');
+        }
+    }
+    return bytes;
+}
+
+QString Winsock::fromLatin1(const QByteArray &bytes) {
+    return QString::fromLatin1(bytes);
+}
+
+QString Winsock::resolverHost(const QString &text) {
+    QString host = text.trimmed();
+    if (host.size() >= 2 && host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    if (host.isEmpty())
+        return {};
+
+    QHostAddress address;
+    if (address.setAddress(host))
+        return address.toString();
+    if (host.contains(QLatin1Char(':')))
+        return {}; // a malformed IPv6 literal is no host name either
+
+    const QByteArray ace = QUrl::toAce(host);
+    if (ace.isEmpty() || ace.size() > 254)
+        return {};
+    for (const char c : ace) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
+        if (!ok)
+            return {};
+    }
+    if (ace.startsWith('.') || ace.contains(".."))
+        return {};
+    return QString::fromLatin1(ace);
+}

@@ -1,0 +1,83 @@
+// platform: the host controls the rest of Lumbra is written against, built over Qt.
+//
+//   Winsock    TCP client control: one connection at a time, asynchronous, with the
+//              notifications Connected, DataArrival and Closed delivered on the GUI thread.
+//   TextBox    multi-line read-only text box that keeps its text exactly as written.
+//   MaskEdBox  two-digit masked edit field; UpDown, the spinner bound to it.
+//
+// Nothing here knows about queries or the main window; the layers above drive these
+// controls through their public members and signals only.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+
+class Winsock : public QObject {
+    Q_OBJECT
+public:
+    // The control's states; 0 is the only one the program tests for.
+    enum StateConstants {
+        sckClosed = 0,
+        sckOpen = 1,
+        sckListening = 2,
+        sckConnectionPending = 3,
+        sckResolvingHost = 4,
+        sckHostResolved = 5,
+        sckConnecting = 6,
+        sckConnected = 7,
+        sckClosing = 8,
+        sckError = 9,
+    };
+    // GetData's data type code for text.
+    static constexpr int vbString = 8;
+
+    explicit Winsock(QObject *parent = nullptr);
+    ~Winsock() override;
+
+    int State() const { return m_state; }
+    quint16 LocalPort() const { return m_localPort; }
+    void setLocalPort(quint16 port) { m_localPort = port; }
+    quint16 RemotePort() const { return m_remotePort; }
+    void setRemotePort(quint16 port) { m_remotePort = port; }
+    QString RemoteHost() const { return m_remoteHost; }
+    void setRemoteHost(const QString &host) { m_remoteHost = host; }
+
+    // Starts connecting to RemoteHost:RemotePort and returns at once. A host text that cannot
+    // be used leaves the control in sckError without any notification.
+    void Connect();
+    // Sends the text as Latin-1 bytes; ignored unless connected.
+    void SendData(const QString &data);
+    // Takes up to maxLen received bytes as Latin-1 text. False (data untouched) when there
+    // is no connection to read from or the type is not text.
+    bool GetData(QString &data, int type, qint32 maxLen);
+    // Ends the connection in any state. No notification of that connection follows.
+    void Close();
+
+    // Test seam: connections go to this port instead of RemotePort (0 turns it off).
+    void setTestPort(quint16 port) { m_testPort = port; }
+
+    // One character per byte, both ways; a code point beyond Latin-1 becomes one '?'.
+    static QByteArray toLatin1(const QString &text);
+    static QString fromLatin1(const QByteArray &bytes);
+    // The host text in the form handed to the resolver: blanks trimmed, IPv6 brackets
+    // removed, internationalized names in ASCII form. Empty when the text cannot be used.
+    static QString resolverHost(const QString &text);
+
+Q_SIGNALS:
+    void Connected();
+    void DataArrival(qint32 bytesTotal);
+    void Closed();
+
+private:
+    void dropSocket();
+    void onRemoteClosed(QTcpSocket *socket);
+
+    QTcpSocket *m_socket = nullptr;
+    int m_state = sckClosed;
+    quint16 m_localPort = 0;
+    quint16 m_remotePort = 0;
+    quint16 m_testPort = 0;
+    QString m_remoteHost;
+};
