@@ -1,0 +1,21 @@
+#include "ui/frmmain.h"
+#include "ui/startup.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[]) {
+    QString why;
+    if (!displayAvailable(&why)) {
+        std::fprintf(stderr, "%s\n", qPrintable(why));
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumbra"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setDesktopFileName(QStringLiteral("lumbra"));
+    frmMain window;
+    window.show();
+    return QApplication::exec();
+}

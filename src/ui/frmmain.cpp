@@ -1,0 +1,313 @@
+#include "frmmain.h"
+
+#include "frmresource.h"
+#include "messagebox.h"
+#include "platform/maskedbox.h"
+#include "platform/picturebox.h"
+#include "platform/textbox.h"
+#include "platform/updown.h"
+#include "platform/winsock.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// Window placement and size, in twips.
+constexpr int FormLeft = 1344;
+constexpr int FormTop = 1656;
+constexpr int FormWidth = 6636;
+constexpr int FormHeight = 6000;
+
+// The dialog face and its stand-ins where it is missing (Liberation Sans is metric-compatible
+// with Arial, the nearest scalable relative of the old dialog face).
+QFont dialogFont(double points, bool bold = false) {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QFont resultFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                      QStringLiteral("DejaVu Sans Mono")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSizeF(9);
+    return font;
+}
+
+QString withoutMarkers(QString caption) {
+    caption.remove(QLatin1Char('&'));
+    if (caption.endsWith(QLatin1Char(':')))
+        caption.chop(1);
+    return caption;
+}
+
+[[noreturn]] void endProcessNow() {
+    // Ends at once: no further handler runs, also from inside a sweep's wait or a message box.
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+} // namespace
+
+const QStringList &frmMain::whoisServers() {
+    static const QStringList servers = {
+        QStringLiteral("whois.ripe.net"),  QStringLiteral("whois.verisign-grs.com"),
+        QStringLiteral("whois.nic.mil"),   QStringLiteral("whois.nic.gov"),
+        QStringLiteral("whois.apnic.net"), QStringLiteral("whois.arin.net"),
+        QStringLiteral("whois.denic.de"),  QStringLiteral("whois.nic.at"),
+    };
+    return servers;
+}
+
+frmMain::frmMain(QWidget *parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+    , m_endProgram(endProcessNow) {
+    createControls();
+    placeControls();
+
+    QueryControls controls;
+    controls.txtSearchText = txtSearchText;
+    controls.cmbWhoisServer = cmbWhoisServer;
+    controls.chkAll = chkAll;
+    controls.mtxtTimeOut = mtxtTimeOut;
+    controls.txtSearchResult = txtSearchResult;
+    controls.lblStatus = lblStatus;
+    controls.lblTimeOut = lblTimeOut;
+    controls.imgStatus = imgStatus;
+    controls.Timer1 = Timer1;
+    controls.Winsock1 = Winsock1;
+    m_query = new QueryForm(controls, *this, this);
+
+    connect(btnSearch, &QPushButton::clicked, m_query, &QueryForm::btnSearch_Click);
+    connect(btnCopy, &QPushButton::clicked, this, &frmMain::btnCopy_Click);
+    connect(btnInfo, &QPushButton::clicked, this, &frmMain::btnInfo_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmMain::btnExit_Click);
+
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls() {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Lumbra"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/lumbra.ico")));
+    setFont(dialogFont(8));
+    setSizeGripEnabled(false);
+
+    auto button = [this](const char *name, const char *caption, const char *tip) {
+        auto *b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(QString::fromLatin1(tip));
+        b->setAccessibleName(withoutMarkers(b->text()));
+        b->setAutoDefault(true);
+        return b;
+    };
+    auto label = [this](const char *name, const char *caption, Qt::Alignment align) {
+        auto *l = new QLabel(QString::fromLatin1(caption), this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setAlignment(align | Qt::AlignTop);
+        l->setWordWrap(false);
+        return l;
+    };
+
+    // Created in this order; later controls lie on top of earlier ones.
+    btnCopy = button("btnCopy", "&Copy", "Copy the search results to the clipboard");
+    btnSearch = button("btnSearch", "&Search", "Start the search");
+    btnSearch->setDefault(true);
+    btnInfo = button("btnInfo", "&Info", "Shows info about the Whois client");
+    btnExit = button("btnExit", "E&xit", "Exits the Whois client");
+
+    mtxtTimeOut = new MaskEdBox(this);
+    mtxtTimeOut->setObjectName(QStringLiteral("mtxtTimeOut"));
+    mtxtTimeOut->setToolTip(QStringLiteral("Time to wait for an answer from the Whois server"));
+    mtxtTimeOut->setAccessibleName(QStringLiteral("Timeout"));
+
+    UpDown1 = new UpDown(this);
+    UpDown1->setObjectName(QStringLiteral("UpDown1"));
+    UpDown1->setAccessibleName(QStringLiteral("Timeout up-down"));
+    UpDown1->setBuddy(mtxtTimeOut);
+    UpDown1->setRange(10, 60);
+    UpDown1->setValue(10);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+
+    chkAll = new QCheckBox(QStringLiteral("Search &all servers"), this);
+    chkAll->setObjectName(QStringLiteral("chkAll"));
+    chkAll->setToolTip(QStringLiteral("If checked, search all Whois servers"));
+    chkAll->setAccessibleName(withoutMarkers(chkAll->text()));
+
+    cmbWhoisServer = new QComboBox(this);
+    cmbWhoisServer->setObjectName(QStringLiteral("cmbWhoisServer"));
+    cmbWhoisServer->setEditable(true);
+    cmbWhoisServer->setInsertPolicy(QComboBox::NoInsert); // typed names never join the list
+    cmbWhoisServer->setDuplicatesEnabled(true);
+    cmbWhoisServer->setToolTip(QStringLiteral("The name or IP-Address of the Whois server"));
+    cmbWhoisServer->setAccessibleName(QStringLiteral("Whois Server"));
+    cmbWhoisServer->lineEdit()->setObjectName(QStringLiteral("cmbWhoisServerEdit"));
+
+    Winsock1 = new Winsock(this);
+    Winsock1->setObjectName(QStringLiteral("Winsock1"));
+
+    txtSearchResult = new TextBox(this);
+    txtSearchResult->setObjectName(QStringLiteral("txtSearchResult"));
+    txtSearchResult->setToolTip(QStringLiteral("The search results"));
+    txtSearchResult->setAccessibleName(QStringLiteral("Search result"));
+    txtSearchResult->setTabChangesFocus(true);
+    txtSearchResult->setFont(resultFont());
+
+    txtSearchText = new QLineEdit(this);
+    txtSearchText->setObjectName(QStringLiteral("txtSearchText"));
+    txtSearchText->setToolTip(QStringLiteral("Text to search for"));
+    txtSearchText->setAccessibleName(QStringLiteral("Search text"));
+
+    imgStatus = new PictureBox(this);
+    imgStatus->setObjectName(QStringLiteral("imgStatus"));
+    imgStatus->setAccessibleName(QStringLiteral("Status picture"));
+
+    Label7 = label("Label7", "Time&out:", Qt::AlignRight);
+    lblTimeOut = label("lblTimeOut", "", Qt::AlignRight);
+    lblStatus = label("lblStatus", "", Qt::AlignLeft);
+    lblStatus->setToolTip(QStringLiteral("Current status of the search"));
+    Label4 = label("Label4", "Status:", Qt::AlignRight);
+    Label3 = label("Label3", "Search &result:", Qt::AlignLeft);
+    Label2 = label("Label2", "&Whois Server:", Qt::AlignRight);
+    Label1 = label("Label1", "Search&text:", Qt::AlignRight);
+
+    // Server names and counts are shown as they are, never as markup or access keys.
+    for (QLabel *shown : {lblStatus, lblTimeOut, Label4}) {
+        shown->setTextFormat(Qt::PlainText);
+    }
+    lblStatus->setAccessibleName(QStringLiteral("Status"));
+    lblTimeOut->setAccessibleName(QStringLiteral("Elapsed seconds"));
+    const QFont statusFont = dialogFont(7.8, true);
+    lblStatus->setFont(statusFont);
+    lblTimeOut->setFont(statusFont);
+
+    // A caption's access key gives the focus to the field after it in tab order.
+    Label1->setBuddy(txtSearchText);
+    Label2->setBuddy(cmbWhoisServer);
+    Label7->setBuddy(mtxtTimeOut);
+    Label3->setBuddy(txtSearchResult);
+
+    setTabOrder(txtSearchText, cmbWhoisServer);
+    setTabOrder(cmbWhoisServer, mtxtTimeOut);
+    setTabOrder(mtxtTimeOut, chkAll);
+    setTabOrder(chkAll, txtSearchResult);
+    setTabOrder(txtSearchResult, btnSearch);
+    setTabOrder(btnSearch, btnCopy);
+    setTabOrder(btnCopy, btnInfo);
+    setTabOrder(btnInfo, btnExit);
+    setTabOrder(btnExit, UpDown1);
+    txtSearchText->setFocus();
+}
+
+int frmMain::twipsToPixels(int twips) const {
+    return qRound(twips * logicalDpiX() / double(TwipsPerInch));
+}
+
+void frmMain::placeControls() {
+    auto place = [this](QWidget *w, int left, int top, int width, int height) {
+        w->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                       twipsToPixels(height));
+    };
+    place(btnCopy, 1872, 5520, 1452, 372);
+    place(btnSearch, 432, 5520, 1452, 372);
+    place(btnInfo, 3312, 5520, 1452, 372);
+    place(btnExit, 4752, 5520, 1452, 372);
+    place(UpDown1, 1800, 624, 228, 252);
+    place(mtxtTimeOut, 1440, 624, 372, 252);
+    place(chkAll, 4920, 1320, 1572, 192);
+    place(cmbWhoisServer, 1440, 360, 4932, 288);
+    place(txtSearchResult, 120, 1560, 6372, 3852);
+    place(txtSearchText, 1440, 120, 4932, 288);
+    place(imgStatus, 6000, 840, 492, 492);
+    place(Label7, 600, 620, 732, 252);
+    place(lblTimeOut, 5640, 960, 252, 252);
+    place(lblStatus, 1440, 960, 4092, 288);
+    place(Label4, 720, 960, 612, 252);
+    place(Label3, 120, 1320, 1092, 252);
+    place(Label2, 240, 360, 1092, 252);
+    place(Label1, 480, 120, 852, 252);
+    UpDown1->raise(); // the spinner lies over the field's last pixel
+
+    setGeometry(twipsToPixels(FormLeft), twipsToPixels(FormTop), twipsToPixels(FormWidth),
+                twipsToPixels(FormHeight));
+}
+
+void frmMain::Form_Load() {
+    cmbWhoisServer->addItems(whoisServers());
+    cmbWhoisServer->setCurrentIndex(0);
+    imgStatus->SetPicture(QPixmap());
+    imgStatus->setVisible(true);
+    mtxtTimeOut->SetText(QStringLiteral("10"));
+}
+
+void frmMain::btnCopy_Click() {
+    QGuiApplication::clipboard()->setText(txtSearchResult->Text());
+}
+
+void frmMain::btnInfo_Click() {
+    messageBox(QStringLiteral("LUMBRA 1.0\r\n"
+                              "A simple Whois client.\r\n"
+                              "Written by the Lumbra developers, with Qt."),
+               QStringLiteral("Lumbra"));
+}
+
+void frmMain::btnExit_Click() {
+    closeConnection();
+    m_endProgram();
+}
+
+void frmMain::closeConnection() {
+    if (Winsock1->State() != Winsock::sckClosed)
+        Winsock1->Close();
+}
+
+void frmMain::closeEvent(QCloseEvent *event) {
+    closeConnection();
+    event->accept();
+    m_endProgram();
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept(); // no cancel button: Esc does nothing
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmMain::reject() {
+    // Reached by Esc in a dialog; the window stays open.
+}
+
+QPixmap frmMain::animationFrame(int index) {
+    if (!m_resource)
+        m_resource = new frmResource(this);
+    return m_resource->Image1(index);
+}
+
+void frmMain::messageBox(const QString &prompt, const QString &title) {
+    MessageBox::show(this, prompt, title);
+}

@@ -1,0 +1,90 @@
+// ui: the window the user meets, and the program's start-up.
+//
+//   frmMain      the main window: its controls placed as designed (twips turned into pixels
+//                at the screen's resolution), its start-up content, the commands Copy, Info and
+//                Exit, and the routing of Search to the query handlers (query/).
+//   frmResource  the hidden holder of the four status animation frames, created on first use.
+//   MessageBox   every message box goes through it, so tests can answer it without a person.
+#pragma once
+
+#include "query/query.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class MaskEdBox;
+class PictureBox;
+class TextBox;
+class UpDown;
+class Winsock;
+class frmResource;
+
+// A QDialog, so that Enter reaches the default button wherever the focus is; it carries the
+// frame of an ordinary top-level window and Esc does nothing.
+class frmMain : public QDialog, public QueryHost {
+    Q_OBJECT
+public:
+    // The built-in server list, in list order.
+    static const QStringList &whoisServers();
+    static constexpr int TwipsPerInch = 1440;
+
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    QueryForm &query() { return *m_query; }
+    Winsock &winsock() { return *Winsock1; }
+    // Pixels for a length in twips at this window's resolution.
+    int twipsToPixels(int twips) const;
+    // What ends the program after Exit or closing the window; tests replace it.
+    void setEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+
+    void Form_Load();
+    void btnCopy_Click();
+    void btnInfo_Click();
+    void btnExit_Click();
+
+    QPixmap animationFrame(int index) override;
+    void messageBox(const QString &prompt, const QString &title) override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void reject() override;
+
+private:
+    void createControls();
+    void placeControls();
+    void closeConnection();
+
+    QPushButton *btnCopy;
+    QPushButton *btnSearch;
+    QPushButton *btnInfo;
+    QPushButton *btnExit;
+    UpDown *UpDown1;
+    MaskEdBox *mtxtTimeOut;
+    QTimer *Timer1;
+    QCheckBox *chkAll;
+    QComboBox *cmbWhoisServer;
+    Winsock *Winsock1;
+    TextBox *txtSearchResult;
+    QLineEdit *txtSearchText;
+    PictureBox *imgStatus;
+    QLabel *Label7;
+    QLabel *lblTimeOut;
+    QLabel *lblStatus;
+    QLabel *Label4;
+    QLabel *Label3;
+    QLabel *Label2;
+    QLabel *Label1;
+
+    QueryForm *m_query = nullptr;
+    frmResource *m_resource = nullptr;
+    std::function<void()> m_endProgram;
+};
