@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds Lumbra and its tests, and runs the whole suite twice:
+# first built with AddressSanitizer and UndefinedBehaviorSanitizer, then as shipped.
+# CTest's summary of the plain run is the last thing printed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMBRA_SANITIZE=ON \
+      -DLUMBRA_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --test-dir build-asan --output-on-failure -j2
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build
+echo "== tests"
+ctest --test-dir build --output-on-failure -j2

@@ -1,0 +1,46 @@
+// Runs the real window in a process of its own and ends it during a server sweep, so a test
+// can watch from outside what ending the program does to connections and later servers.
+// Arguments: mode (exit, close or nested), the servers' common port, then the servers.
+#include "platform/winsock.h"
+#include "ui/frmmain.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 4)
+        return 2;
+    const QString mode = args.at(1);
+    frmMain window;
+    window.winsock().setTestPort(args.at(2).toUShort());
+    auto *servers = window.findChild<QComboBox *>(QStringLiteral("cmbWhoisServer"));
+    servers->clear();
+    servers->addItems(args.mid(3));
+    window.findChild<QLineEdit *>(QStringLiteral("txtSearchText"))->setText(QStringLiteral("q"));
+    window.findChild<QCheckBox *>(QStringLiteral("chkAll"))->setChecked(true);
+    auto *search = window.findChild<QPushButton *>(QStringLiteral("btnSearch"));
+    auto *exit = window.findChild<QPushButton *>(QStringLiteral("btnExit"));
+
+    int arrivals = 0;
+    QObject::connect(&window.winsock(), &Winsock::DataArrival, &window, [&] {
+        ++arrivals;
+        if (mode == QLatin1String("close") && arrivals == 1)
+            QTimer::singleShot(0, &window, [&] { window.close(); });
+        else if (mode == QLatin1String("exit") && arrivals == 1)
+            QTimer::singleShot(0, exit, &QPushButton::click);
+        else if (mode == QLatin1String("nested") && arrivals == 1)
+            QTimer::singleShot(0, search, &QPushButton::click); // a second sweep inside the first
+        else if (mode == QLatin1String("nested") && arrivals == 2)
+            QTimer::singleShot(0, exit, &QPushButton::click);
+    });
+    window.show();
+    QTimer::singleShot(0, search, &QPushButton::click);
+    QApplication::exec();
+    return 3; // the program should have ended before its event loop returned
+}

@@ -1,0 +1,475 @@
+#include "fakewhois.h"
+#include "platform/maskedbox.h"
+#include "platform/picturebox.h"
+#include "platform/textbox.h"
+#include "platform/updown.h"
+#include "platform/winsock.h"
+#include "ui/frmmain.h"
+#include "ui/frmresource.h"
+#include "ui/messagebox.h"
+#include "ui/startup.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+// The window, shown and active, with message boxes and the end of the program caught.
+struct Window {
+    frmMain w;
+    QList<QPair<QString, QString>> boxes;
+    int ended = 0;
+
+    Window() {
+        MessageBox::setHandler([this](const QString &p, const QString &t) {
+            boxes.append({p, t});
+        });
+        w.setEndProgram([this] { ++ended; });
+        w.show();
+        QApplication::setActiveWindow(&w);
+    }
+    ~Window() { MessageBox::setHandler({}); }
+    template <typename T> T *get(const char *name) {
+        T *c = w.findChild<T *>(QString::fromLatin1(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
+    // The named control that has the focus (a combo box's inner line edit counts as the combo).
+    QString focused() const {
+        for (QWidget *f = QApplication::focusWidget(); f; f = f->parentWidget())
+            if (!f->objectName().isEmpty() &&
+                f->objectName() != QLatin1String("cmbWhoisServerEdit"))
+                return f->objectName();
+        return {};
+    }
+    void pointAt(const FakeWhois &server) {
+        w.winsock().setTestPort(server.port());
+        get<QComboBox>("cmbWhoisServer")->setEditText(server.host());
+    }
+};
+} // namespace
+
+class tst_frmMain : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void startUp() {
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        auto *servers = win.get<QComboBox>("cmbWhoisServer");
+        QCOMPARE(servers->count(), 8);
+        QStringList items;
+        for (int i = 0; i < servers->count(); ++i)
+            items << servers->itemText(i);
+        QCOMPARE(items, frmMain::whoisServers());
+        QCOMPARE(items.first(), QStringLiteral("whois.ripe.net"));
+        QCOMPARE(servers->currentText(), QStringLiteral("whois.ripe.net"));
+        QVERIFY(!win.get<QCheckBox>("chkAll")->isChecked());
+        QCOMPARE(win.get<MaskEdBox>("mtxtTimeOut")->Text(), QStringLiteral("10"));
+        QVERIFY(win.get<PictureBox>("imgStatus")->isVisible());
+        QVERIFY(win.get<PictureBox>("imgStatus")->Picture().isNull());
+        QCOMPARE(win.get<TextBox>("txtSearchResult")->Text(), QString());
+        QCOMPARE(win.get<QLabel>("lblStatus")->text(), QString());
+        QCOMPARE(win.get<QLineEdit>("txtSearchText")->text(), QString());
+        QVERIFY(!win.get<QTimer>("Timer1")->isActive());
+        QCOMPARE(win.get<QTimer>("Timer1")->interval(), 1000);
+        QCOMPARE(win.w.windowTitle(), QStringLiteral("Lumbra"));
+        QCOMPARE(win.focused(), QStringLiteral("txtSearchText"));
+        QVERIFY(!win.w.windowIcon().isNull());
+        QVERIFY(win.w.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(win.w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    }
+
+    void geometry_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        const struct {
+            const char *name;
+            int l, t, w, h;
+        } table[] = {
+            {"btnCopy", 1872, 5520, 1452, 372},
+            {"btnSearch", 432, 5520, 1452, 372},
+            {"btnInfo", 3312, 5520, 1452, 372},
+            {"btnExit", 4752, 5520, 1452, 372},
+            {"UpDown1", 1800, 624, 228, 252},
+            {"mtxtTimeOut", 1440, 624, 372, 252},
+            {"chkAll", 4920, 1320, 1572, 192},
+            {"cmbWhoisServer", 1440, 360, 4932, 288},
+            {"txtSearchResult", 120, 1560, 6372, 3852},
+            {"txtSearchText", 1440, 120, 4932, 288},
+            {"imgStatus", 6000, 840, 492, 492},
+            {"Label7", 600, 620, 732, 252},
+            {"lblTimeOut", 5640, 960, 252, 252},
+            {"lblStatus", 1440, 960, 4092, 288},
+            {"Label4", 720, 960, 612, 252},
+            {"Label3", 120, 1320, 1092, 252},
+            {"Label2", 240, 360, 1092, 252},
+            {"Label1", 480, 120, 852, 252},
+        };
+        for (const auto &row : table)
+            QTest::newRow(row.name)
+                << QString::fromLatin1(row.name) << QRect(row.l, row.t, row.w, row.h);
+    }
+    void geometry() {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        Window win;
+        QCOMPARE(win.w.logicalDpiX(), 96);
+        auto px = [](int t) { return qRound(t * 96 / 1440.0); };
+        QWidget *c = win.w.findChild<QWidget *>(name);
+        QVERIFY(c);
+        QCOMPARE(c->geometry(),
+                 QRect(px(twips.left()), px(twips.top()), px(twips.width()), px(twips.height())));
+        // resizing the window moves nothing
+        win.w.resize(800, 700);
+        QCOMPARE(c->pos(), QPoint(px(twips.left()), px(twips.top())));
+    }
+
+    void windowArea() {
+        Window win;
+        QCOMPARE(win.w.size(), QSize(442, 400));
+        QCOMPARE(win.w.geometry().topLeft(), QPoint(90, 110)); // the client area, not the frame
+    }
+
+    void fonts() {
+        Window win;
+        const QFont result = win.get<TextBox>("txtSearchResult")->font();
+        QCOMPARE(result.pointSizeF(), 9.0);
+        QVERIFY(QFontInfo(result).fixedPitch());
+        for (const char *name : {"lblStatus", "lblTimeOut"}) {
+            const QFont f = win.get<QLabel>(name)->font();
+            QVERIFY(f.bold());
+            QCOMPARE(f.pointSizeF(), 7.8);
+        }
+        QCOMPARE(win.get<QLabel>("Label1")->font().pointSizeF(), 8.0);
+        QVERIFY(!win.get<QLabel>("Label1")->font().bold());
+    }
+
+    void tabChain() {
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        const QStringList chain =
+            QStringLiteral("cmbWhoisServer mtxtTimeOut chkAll txtSearchResult "
+                           "btnSearch btnCopy btnInfo btnExit UpDown1 txtSearchText")
+                .split(QLatin1Char(' '));
+        for (const QString &next : chain) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(win.focused(), next);
+        }
+        for (qsizetype i = chain.size() - 2; i >= 0; --i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+            QCOMPARE(win.focused(), chain.at(i));
+        }
+    }
+
+    void accessKeysFocus_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("Alt+T") << int(Qt::Key_T) << "txtSearchText";
+        QTest::newRow("Alt+W") << int(Qt::Key_W) << "cmbWhoisServer";
+        QTest::newRow("Alt+O") << int(Qt::Key_O) << "mtxtTimeOut";
+        QTest::newRow("Alt+R") << int(Qt::Key_R) << "txtSearchResult";
+    }
+    void accessKeysFocus() {
+        QFETCH(int, key);
+        QFETCH(QString, target);
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.get<QPushButton>("btnInfo")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::AltModifier);
+        QTRY_COMPARE(win.focused(), target);
+        QVERIFY(win.boxes.isEmpty());
+    }
+
+    void altAToggles() {
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        auto *all = win.get<QCheckBox>("chkAll");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+        QTRY_VERIFY(all->isChecked());
+        QCOMPARE(win.focused(), QStringLiteral("chkAll"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+        QTRY_VERIFY(!all->isChecked());
+    }
+
+    void accessKeysClick_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("ended");
+        QTest::newRow("Alt+S") << int(Qt::Key_S) << "Please enter a searchstring!" << 0;
+        QTest::newRow("Alt+I") << int(Qt::Key_I) << "LUMBRA 1.0" << 0;
+        QTest::newRow("Alt+X") << int(Qt::Key_X) << "" << 1;
+    }
+    void accessKeysClick() {
+        QFETCH(int, key);
+        QFETCH(QString, box);
+        QFETCH(int, ended);
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::AltModifier);
+        if (ended) {
+            QTRY_COMPARE(win.ended, ended);
+            QVERIFY(win.boxes.isEmpty());
+        } else {
+            QTRY_COMPARE(win.boxes.size(), 1);
+            QVERIFY(win.boxes.first().first.startsWith(box));
+            QCOMPARE(win.ended, 0);
+        }
+    }
+
+    void altCCopies() {
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.get<TextBox>("txtSearchResult")->SetText(QStringLiteral("a\r\r\nb"));
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::clipboard()->text(), QStringLiteral("a\r\r\nb"));
+    }
+
+    // Enter starts a search from any input field, even from an incomplete timeout.
+    void enterSearches_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("timeout");
+        QTest::newRow("query") << "txtSearchText"
+                               << "10";
+        QTest::newRow("server") << "cmbWhoisServer"
+                                << "10";
+        QTest::newRow("timeout incomplete") << "mtxtTimeOut"
+                                            << "5 ";
+        QTest::newRow("timeout emptied") << "mtxtTimeOut"
+                                         << "  ";
+        QTest::newRow("check box") << "chkAll"
+                                   << "10";
+        QTest::newRow("result") << "txtSearchResult"
+                                << "10";
+    }
+    void enterSearches() {
+        QFETCH(QString, field);
+        QFETCH(QString, timeout);
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.answerAndClose("answer\n");
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.pointAt(server);
+        win.get<QLineEdit>("txtSearchText")->setText(QStringLiteral("example.com"));
+        win.get<MaskEdBox>("mtxtTimeOut")->SetText(timeout);
+        win.w.findChild<QWidget *>(field)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(server.requests(), QList<QByteArray>{"example.com\r\n"});
+        QTRY_VERIFY(
+            win.get<TextBox>("txtSearchResult")->Text().endsWith(QStringLiteral("answer\r\n")));
+        QVERIFY(win.boxes.isEmpty());
+        QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->count(),
+                 8); // typed names never join the list
+    }
+
+    void enterOnCopyCopies() {
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.answerAndClose("x");
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.pointAt(server);
+        win.get<QLineEdit>("txtSearchText")->setText(QStringLiteral("q"));
+        win.get<TextBox>("txtSearchResult")->SetText(QStringLiteral("kept"));
+        win.get<QPushButton>("btnCopy")->setFocus();
+        QApplication::clipboard()->clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(QApplication::clipboard()->text(), QStringLiteral("kept"));
+        QCOMPARE(win.get<TextBox>("txtSearchResult")->Text(), QStringLiteral("kept"));
+        QCOMPARE(win.w.winsock().State(), int(Winsock::sckClosed));
+        QCOMPARE(server.connections(), 0);
+    }
+
+    void escapeDoesNothing() {
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(win.w.isVisible());
+        QCOMPARE(win.ended, 0);
+        QCOMPARE(win.w.result(), 0);
+    }
+
+    void resultBoxIsReadOnly() {
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        auto *box = win.get<TextBox>("txtSearchResult");
+        box->SetText(QStringLiteral("line one\r\nline two"));
+        box->setFocus();
+        QTest::keyClicks(box, QStringLiteral("typed"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->Text(), QStringLiteral("line one\r\nline two"));
+        QCOMPARE(box->toPlainText(), QStringLiteral("line one\nline two"));
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(box->textCursor().hasSelection());
+        QCOMPARE(box->lineWrapMode(), QPlainTextEdit::NoWrap);
+    }
+
+    void copyRightAfterStartIsEmpty() {
+        Window win;
+        QApplication::clipboard()->setText(QStringLiteral("something"));
+        win.get<QPushButton>("btnCopy")->click();
+        QCOMPARE(QApplication::clipboard()->text(), QString());
+    }
+
+    void info() {
+        Window win;
+        win.get<QPushButton>("btnInfo")->click();
+        QCOMPARE(win.boxes.size(), 1);
+        const QStringList lines = win.boxes.first().first.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(0), QStringLiteral("LUMBRA 1.0"));
+        QCOMPARE(lines.at(1), QStringLiteral("A simple Whois client."));
+        QVERIFY(!lines.at(2).isEmpty());
+        QCOMPARE(win.boxes.first().second, QStringLiteral("Lumbra"));
+    }
+
+    // Exit and closing the window both close an open connection before the program ends.
+    void endingClosesConnection_data() {
+        QTest::addColumn<bool>("viaClose");
+        QTest::newRow("Exit") << false;
+        QTest::newRow("close box") << true;
+    }
+    void endingClosesConnection() {
+        QFETCH(bool, viaClose);
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.staySilent();
+        Window win;
+        win.pointAt(server);
+        win.get<QLineEdit>("txtSearchText")->setText(QStringLiteral("q"));
+        win.get<QPushButton>("btnSearch")->click();
+        QTRY_COMPARE(server.requests().size(), 1);
+        if (viaClose)
+            win.w.close();
+        else
+            win.get<QPushButton>("btnExit")->click();
+        QCOMPARE(win.ended, 1);
+        QCOMPARE(win.w.winsock().State(), int(Winsock::sckClosed));
+        QTRY_COMPARE(server.closedByClient(), 1);
+    }
+
+    void exitWithoutConnection() {
+        Window win;
+        win.get<QPushButton>("btnExit")->click();
+        QCOMPARE(win.ended, 1);
+    }
+
+    // Server names are shown as they are written, never as markup or access keys.
+    void statusShowsTextLiterally_data() {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("markup") << "<b>x</b>";
+        QTest::newRow("ampersand") << "a&b";
+        QTest::newRow("entity") << "&lt;";
+    }
+    void statusShowsTextLiterally() {
+        QFETCH(QString, server);
+        Window win;
+        win.get<QComboBox>("cmbWhoisServer")->setEditText(server);
+        win.get<QLineEdit>("txtSearchText")->setText(QStringLiteral("q"));
+        win.get<QPushButton>("btnSearch")->click();
+        auto *status = win.get<QLabel>("lblStatus");
+        QCOMPARE(status->text(), QStringLiteral("Connecting .... ") + server);
+        QCOMPARE(status->textFormat(), Qt::PlainText);
+        QVERIFY(status->buddy() == nullptr);
+        QVERIFY(win.get<TextBox>("txtSearchResult")->Text().contains(server));
+    }
+
+    // The picture holder appears with the first data, never on screen; frames keep one size.
+    void pictureHolder() {
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.staySilent();
+        Window win;
+        QVERIFY(!win.w.findChild<frmResource *>());
+        win.pointAt(server);
+        win.get<QLineEdit>("txtSearchText")->setText(QStringLiteral("q"));
+        win.get<QPushButton>("btnSearch")->click();
+        QTRY_COMPARE(server.requests().size(), 1);
+        QVERIFY(!win.w.findChild<frmResource *>());
+        auto *img = win.get<PictureBox>("imgStatus");
+        QList<QImage> shown;
+        for (int i = 0; i < 5; ++i) {
+            server.lastSocket()->write("x");
+            QTRY_COMPARE(win.w.query().intFrame, qint16(i % 4 + 1));
+            QCOMPARE(img->size(), QSize(32, 32));
+            shown << img->Picture().toImage();
+        }
+        auto *holder = win.w.findChild<frmResource *>();
+        QVERIFY(holder);
+        QVERIFY(!holder->isVisible());
+        QVERIFY(holder->isWindow());
+        QCOMPARE(holder->windowTitle(), QStringLiteral("Form1"));
+        QCOMPARE(shown.at(4), shown.at(0));
+        QVERIFY(shown.at(1) != shown.at(0));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(shown.at(i), holder->Image1(i).toImage());
+        QVERIFY(holder->Image1(4).isNull());
+        QVERIFY(holder->Image1(-1).isNull());
+    }
+
+    void spinnerStepsTheField() {
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        auto *spinner = win.get<UpDown>("UpDown1");
+        auto *field = win.get<MaskEdBox>("mtxtTimeOut");
+        QToolButton *up = nullptr;
+        for (QToolButton *b : spinner->findChildren<QToolButton *>())
+            if (b->arrowType() == Qt::UpArrow)
+                up = b;
+        QVERIFY(up);
+        QTest::mouseClick(up, Qt::LeftButton);
+        QCOMPARE(field->Text(), QStringLiteral("11"));
+        for (int i = 0; i < 70; ++i)
+            spinner->stepUp();
+        QCOMPARE(field->Text(), QStringLiteral("60"));
+        for (int i = 0; i < 70; ++i)
+            spinner->stepDown();
+        QCOMPARE(field->Text(), QStringLiteral("10"));
+    }
+
+    void displayCheck_data() {
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<QByteArray>("wayland");
+        QTest::addColumn<QByteArray>("platform");
+        QTest::addColumn<bool>("available");
+        QTest::newRow("none") << QByteArray() << QByteArray() << QByteArray() << false;
+        QTest::newRow("X") << QByteArray(":0") << QByteArray() << QByteArray() << true;
+        QTest::newRow("Wayland") << QByteArray() << QByteArray("wayland-0") << QByteArray() << true;
+        QTest::newRow("offscreen")
+            << QByteArray() << QByteArray() << QByteArray("offscreen") << true;
+    }
+    void displayCheck() {
+        QFETCH(QByteArray, display);
+        QFETCH(QByteArray, wayland);
+        QFETCH(QByteArray, platform);
+        QFETCH(bool, available);
+        const QByteArray saved[] = {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"),
+                                    qgetenv("QT_QPA_PLATFORM")};
+        qputenv("DISPLAY", display);
+        qputenv("WAYLAND_DISPLAY", wayland);
+        qputenv("QT_QPA_PLATFORM", platform);
+        QString why;
+        const bool result = displayAvailable(&why);
+        qputenv("DISPLAY", saved[0]);
+        qputenv("WAYLAND_DISPLAY", saved[1]);
+        qputenv("QT_QPA_PLATFORM", saved[2]);
+        QCOMPARE(result, available);
+        QCOMPARE(why.isEmpty(), available);
+        if (!available)
+            QVERIFY(why.contains(QStringLiteral("xvfb-run")));
+    }
+};
+
+QTEST_MAIN(tst_frmMain)
+#include "tst_frmmain.moc"
