@@ -1,0 +1,423 @@
+// The child processes: each takes one measurement of the real window (or of a plain text box
+// beside it) and prints it as one "RESULT {json}" line on stdout.
+#include "answer.h"
+#include "modes.h"
+#include "proc.h"
+
+#include "platform/maskedbox.h"
+#include "platform/textbox.h"
+#include "platform/winsock.h"
+#include "ui/frmmain.h"
+#include "ui/startup.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace bench {
+
+namespace {
+
+const QString Server = QStringLiteral("127.0.0.1");
+
+void report(const QJsonObject &result) {
+    const QByteArray line = "RESULT " + QJsonDocument(result).toJson(QJsonDocument::Compact) + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+double mib(qint64 kb) {
+    return double(kb) / 1024.0;
+}
+
+void waitExposed(QWidget &w) {
+    const double deadline = monoSeconds() + 5;
+    while (monoSeconds() < deadline && !(w.windowHandle() && w.windowHandle()->isExposed()))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+}
+
+// Lays out and paints what the box shows now: the same closing step for every measurement.
+void settle(QWidget *box) {
+    QCoreApplication::processEvents();
+    (void)box->grab();
+}
+
+// The real main window, shown offscreen, with its controls found by name.
+struct Window {
+    frmMain w;
+    QLineEdit *text = w.findChild<QLineEdit *>(QStringLiteral("txtSearchText"));
+    QComboBox *server = w.findChild<QComboBox *>(QStringLiteral("cmbWhoisServer"));
+    QCheckBox *all = w.findChild<QCheckBox *>(QStringLiteral("chkAll"));
+    MaskEdBox *timeOut = w.findChild<MaskEdBox *>(QStringLiteral("mtxtTimeOut"));
+    TextBox *result = w.findChild<TextBox *>(QStringLiteral("txtSearchResult"));
+    QPushButton *search = w.findChild<QPushButton *>(QStringLiteral("btnSearch"));
+    QTimer *timer = w.findChild<QTimer *>(QStringLiteral("Timer1"));
+    QLabel *status = w.findChild<QLabel *>(QStringLiteral("lblStatus"));
+
+    explicit Window(quint16 port) {
+        w.setEndProgram([] {});
+        if (!text || !server || !all || !timeOut || !result || !search || !timer || !status) {
+            std::fprintf(stderr, "a control of the window was not found\n");
+            std::_Exit(3);
+        }
+        w.winsock().setTestPort(port);
+        w.show();
+        waitExposed(w);
+        text->setText(QStringLiteral("example.com"));
+        server->setEditText(Server);
+        timeOut->SetText(QStringLiteral("10"));
+    }
+    bool ended() const { return !timer->isActive() && status->text().isEmpty(); }
+    // Runs the event loop until the query has ended or `seconds` have gone by.
+    bool runUntilEnded(double seconds) {
+        QEventLoop loop;
+        // Connected after the window's own handler, so it sees the state that handler left.
+        QObject::connect(&w.winsock(), &Winsock::Closed, &loop, [&] {
+            if (ended())
+                loop.quit();
+        });
+        QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+        loop.exec();
+        return ended();
+    }
+};
+
+// A fresh result box in place of the window's own: same class, font, size and settings.
+TextBox *freshBox(Window &win) {
+    auto *box = new TextBox(&win.w);
+    box->setFont(win.result->font());
+    box->setGeometry(win.result->geometry());
+    win.result->hide();
+    box->show();
+    QCoreApplication::processEvents();
+    return box;
+}
+
+int intake(qsizetype bytes, quint16 port) {
+    Window win(port);
+    qint64 pieces = 0;
+    qint64 largestPiece = 0;
+    QObject::connect(&win.w.winsock(), &Winsock::DataArrival, &win.w, [&](qint32 n) {
+        ++pieces;
+        largestPiece = std::max<qint64>(largestPiece, n);
+    });
+
+    resetPeakRss();
+    const qint64 rssBefore = statusKb("VmRSS");
+    const double t0 = monoSeconds();
+    win.search->click();
+    const bool ended = win.runUntilEnded(60);
+    const double t1 = monoSeconds();
+    settle(win.result);
+    const double t2 = monoSeconds();
+    const qint64 hwm = statusKb("VmHWM");
+    const qint64 rssAfter = statusKb("VmRSS");
+
+    const QString expected = expectedResult(Server, whoisAnswer(bytes));
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = t2 - t0;
+    r[QStringLiteral("queryEndedSeconds")] = t1 - t0;
+    r[QStringLiteral("settleSeconds")] = t2 - t1;
+    r[QStringLiteral("ended")] = ended;
+    r[QStringLiteral("textLength")] = double(win.result->Text().size());
+    r[QStringLiteral("expectedLength")] = double(expected.size());
+    r[QStringLiteral("textExact")] = win.result->Text() == expected;
+    r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
+    r[QStringLiteral("rssAfterMiB")] = mib(rssAfter);
+    r[QStringLiteral("peakMiB")] = mib(hwm);
+    r[QStringLiteral("pieces")] = double(pieces);
+    r[QStringLiteral("largestPiece")] = double(largestPiece);
+    report(r);
+    return 0;
+}
+
+int floorBox(qsizetype bytes) {
+    Window win(0);
+    QString shown = TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes)));
+    TextBox *box = freshBox(win);
+
+    resetPeakRss();
+    const qint64 rssBefore = statusKb("VmRSS");
+    const double t0 = monoSeconds();
+    box->setPlainText(shown);
+    settle(box);
+    const double t1 = monoSeconds();
+    const qint64 hwm = statusKb("VmHWM");
+
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = t1 - t0;
+    r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
+    r[QStringLiteral("peakMiB")] = mib(hwm);
+    r[QStringLiteral("blocks")] = box->blockCount();
+    report(r);
+    return 0;
+}
+
+// A box that shows each piece by setting its whole text anew.
+int naiveBox(qsizetype bytes, double budgetSeconds) {
+    Window win(0);
+    const QByteArray answer = whoisAnswer(bytes);
+    const QString full = expectedResult(Server, QByteArray());
+    TextBox *box = freshBox(win);
+
+    const qint64 total = 1 + (answer.size() + ChunkSize - 1) / ChunkSize;
+    resetPeakRss();
+    const qint64 rssBefore = statusKb("VmRSS");
+    QString soFar;
+    qint64 done = 0;
+    const double t0 = monoSeconds();
+    for (qint64 i = 0; i < total; ++i) {
+        if (i == 0)
+            soFar += TextBox::displayForm(full);
+        else
+            soFar += TextBox::displayForm(QueryForm::lfToCrLf(
+                QString::fromLatin1(answer.mid((i - 1) * ChunkSize, ChunkSize))));
+        box->setPlainText(soFar);
+        QCoreApplication::processEvents();
+        ++done;
+        if (monoSeconds() - t0 > budgetSeconds)
+            break;
+    }
+    settle(box);
+    const double t1 = monoSeconds();
+    const qint64 hwm = statusKb("VmHWM");
+
+    // Past the budget, the rest is estimated: piece i costs in proportion to the text so far.
+    const double doneWork = double(done) * double(done + 1) / 2;
+    const double allWork = double(total) * double(total + 1) / 2;
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = t1 - t0;
+    r[QStringLiteral("complete")] = done == total;
+    r[QStringLiteral("piecesDone")] = double(done);
+    r[QStringLiteral("pieces")] = double(total);
+    r[QStringLiteral("estimatedSeconds")] = (t1 - t0) * allWork / doneWork;
+    r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
+    r[QStringLiteral("peakMiB")] = mib(hwm);
+    report(r);
+    return 0;
+}
+
+int sweepWait(quint16 port, double windowSeconds) {
+    Window win(port);
+    win.server->clear();
+    for (int i = 1; i <= 8; ++i)
+        win.server->addItem(QStringLiteral("127.0.0.%1").arg(i));
+    win.server->setCurrentIndex(0);
+    win.all->setChecked(true);
+
+    struct {
+        double cpu = 0, wall = 0;
+        bool sweeping = false;
+    } start;
+    QTimer::singleShot(0, win.search, &QPushButton::click);
+    // Measured from one second into the wait on the first (silent) server.
+    QTimer::singleShot(1000, &win.w, [&] {
+        start.cpu = cpuSeconds();
+        start.wall = monoSeconds();
+        start.sweeping = win.w.query().sweeping();
+        QTimer::singleShot(int(windowSeconds * 1000), &win.w, [&] {
+            const double cpu = cpuSeconds() - start.cpu;
+            const double wall = monoSeconds() - start.wall;
+            QJsonObject r;
+            r[QStringLiteral("cpuSeconds")] = cpu;
+            r[QStringLiteral("wallSeconds")] = wall;
+            r[QStringLiteral("ratio")] = cpu / wall;
+            r[QStringLiteral("sweeping")] = start.sweeping && win.w.query().sweeping();
+            r[QStringLiteral("connected")] = win.w.winsock().State() == Winsock::sckConnected;
+            r[QStringLiteral("status")] = win.status->text();
+            report(r);
+            std::_Exit(0); // ends the sweep's wait too
+        });
+    });
+    return QApplication::exec();
+}
+
+// Marks when the event loop starts delivering a socket notification or a queued call, so the
+// handler that runs inside it can be timed from outside the window.
+class EventClock : public QObject {
+public:
+    double lastStart = 0;
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() == QEvent::SockAct || e->type() == QEvent::MetaCall)
+            lastStart = monoSeconds();
+        return false;
+    }
+};
+
+int stall(quint16 port, double capSeconds) {
+    Window win(port);
+    EventClock clock;
+    qApp->installEventFilter(&clock);
+
+    bool measuring = false;
+    double last = 0, worst = 0, worstAt = 0, t0 = 0;
+    // Time spent in DataArrival handlers, in all and since the timer last fired.
+    double handlerTotal = 0, handlerAtLastFire = 0, worstGapHandler = 0;
+    int piecesAtLastFire = 0, worstGapPieces = 0;
+    qint64 pieces = 0;
+    int fires = 0, over50 = 0, over20 = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, &tick, [&] {
+        const double now = monoSeconds();
+        if (measuring && last > 0) {
+            const double late = now - last - 0.010;
+            ++fires;
+            over50 += late > 0.050;
+            over20 += late > 0.020;
+            if (late > worst) {
+                worst = late;
+                worstAt = now - t0;
+                worstGapHandler = handlerTotal - handlerAtLastFire;
+                worstGapPieces = int(pieces - piecesAtLastFire);
+            }
+        }
+        last = now;
+        handlerAtLastFire = handlerTotal;
+        piecesAtLastFire = int(pieces);
+    });
+
+    qint64 largestPiece = 0, slowestPieceBytes = 0;
+    double slowestPiece = 0;
+    QObject::connect(&win.w.winsock(), &Winsock::DataArrival, &win.w, [&](qint32 n) {
+        const double spent = monoSeconds() - clock.lastStart;
+        ++pieces;
+        largestPiece = std::max<qint64>(largestPiece, n);
+        handlerTotal += spent;
+        if (spent > slowestPiece) {
+            slowestPiece = spent;
+            slowestPieceBytes = n;
+        }
+    });
+
+    tick.start();
+    QCoreApplication::processEvents();
+    measuring = true;
+    t0 = monoSeconds();
+    win.search->click();
+    const bool ended = win.runUntilEnded(capSeconds + 30);
+    const double t1 = monoSeconds();
+    measuring = false;
+
+    QJsonObject r;
+    r[QStringLiteral("worstMs")] = worst * 1000;
+    r[QStringLiteral("worstAtSeconds")] = worstAt;
+    r[QStringLiteral("worstGapHandlerMs")] = worstGapHandler * 1000;
+    r[QStringLiteral("worstGapPieces")] = worstGapPieces;
+    r[QStringLiteral("fires")] = fires;
+    r[QStringLiteral("over50")] = over50;
+    r[QStringLiteral("over20")] = over20;
+    r[QStringLiteral("ended")] = ended;
+    r[QStringLiteral("seconds")] = t1 - t0;
+    r[QStringLiteral("receivedChars")] = double(win.result->Text().size());
+    r[QStringLiteral("pieces")] = double(pieces);
+    r[QStringLiteral("largestPiece")] = double(largestPiece);
+    r[QStringLiteral("slowestPieceMs")] = slowestPiece * 1000;
+    r[QStringLiteral("slowestPieceBytes")] = double(slowestPieceBytes);
+    r[QStringLiteral("handlerSeconds")] = handlerTotal;
+    r[QStringLiteral("peakMiB")] = mib(statusKb("VmHWM"));
+    report(r);
+    std::_Exit(0); // skips tearing down a very large document
+}
+
+double g_entry = 0; // when childMain began
+
+// Shows the main window (as the program's main() does), a bare dialog of the same size, or
+// that dialog with one label (the least a window showing text costs), and prints
+// "shown APP BUILD PAINT": milliseconds from childMain's start until the application object,
+// the window and its first paint were done.
+int startup(const QString &kind, int argc, char *argv[]) {
+    QString why;
+    if (!displayAvailable(&why))
+        return 1;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumbra"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setDesktopFileName(QStringLiteral("lumbra"));
+    static double appDone = 0, built = 0;
+    appDone = monoSeconds();
+
+    class FirstPaint : public QObject {
+    public:
+        bool eventFilter(QObject *, QEvent *e) override {
+            if (e->type() == QEvent::Paint && !m_seen) {
+                m_seen = true;
+                QTimer::singleShot(0, [] {
+                    auto ms = [](double t) {
+                        return QByteArray::number((t - g_entry) * 1000, 'f', 3);
+                    };
+                    const QByteArray line =
+                        "shown " + ms(appDone) + ' ' + ms(built) + ' ' + ms(monoSeconds()) + '\n';
+                    (void)!write(1, line.constData(), size_t(line.size()));
+                    std::_Exit(0);
+                });
+            }
+            return false;
+        }
+
+    private:
+        bool m_seen = false;
+    } firstPaint;
+
+    QTimer::singleShot(30 * 1000, [] { std::_Exit(4); });
+    if (kind == QLatin1String("main")) {
+        frmMain window;
+        built = monoSeconds();
+        window.installEventFilter(&firstPaint);
+        window.show();
+        return QApplication::exec();
+    }
+    QDialog window;
+    window.setWindowTitle(QStringLiteral("Lumbra"));
+    window.resize(442, 400); // the main window's size at 96 dpi
+    if (kind == QLatin1String("label"))
+        new QLabel(QStringLiteral("Search text:"), &window);
+    built = monoSeconds();
+    window.installEventFilter(&firstPaint);
+    window.show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int childMain(int argc, char *argv[]) {
+    g_entry = monoSeconds();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QString kind = QString::fromLocal8Bit(argc > 2 ? argv[2] : "");
+    auto arg = [&](int i) { return QString::fromLocal8Bit(argc > i ? argv[i] : ""); };
+    if (kind == QLatin1String("startup"))
+        return startup(arg(3), argc, argv);
+
+    QApplication app(argc, argv);
+    if (kind == QLatin1String("intake"))
+        return intake(arg(3).toLongLong(), quint16(arg(4).toUInt()));
+    if (kind == QLatin1String("floor"))
+        return floorBox(arg(3).toLongLong());
+    if (kind == QLatin1String("naive"))
+        return naiveBox(arg(3).toLongLong(), arg(4).toDouble());
+    if (kind == QLatin1String("sweep"))
+        return sweepWait(quint16(arg(3).toUInt()), arg(4).toDouble());
+    if (kind == QLatin1String("stall"))
+        return stall(quint16(arg(3).toUInt()), arg(4).toDouble());
+    std::fprintf(stderr, "unknown child kind\n");
+    return 2;
+}
+
+} // namespace bench
