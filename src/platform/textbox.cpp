@@ -18,14 +18,15 @@ TextBox::TextBox(QWidget *parent)
 
 void TextBox::SetText(const QString &text) {
     m_text = text;
-    setPlainText(displayForm(text));
+    m_shownColumn = 0;
+    setPlainText(displayForm(text, m_shownColumn));
 }
 
 void TextBox::AppendText(const QString &piece) {
     if (piece.isEmpty())
         return;
     m_text += piece;
-    const QString shown = displayForm(piece);
+    const QString shown = displayForm(piece, m_shownColumn);
     if (shown.isEmpty())
         return;
     QTextCursor end(document());
@@ -33,14 +34,24 @@ void TextBox::AppendText(const QString &piece) {
     end.insertText(shown);
 }
 
-QString TextBox::displayForm(QStringView piece) {
+QString TextBox::displayForm(QStringView piece, qsizetype &column) {
     QString shown;
-    shown.reserve(piece.size());
+    shown.reserve(piece.size() + piece.size() / MaxShownLine + 1);
     for (const QChar c : piece) {
         const char16_t u = c.unicode();
         if (u == u'\r')
             continue;
-        if (u < 0x20 && u != u'\t' && u != u'\n')
+        if (u == u'\n') {
+            shown.append(c);
+            column = 0;
+            continue;
+        }
+        if (column == MaxShownLine) {
+            shown.append(QLatin1Char('\n')); // shown only: the text keeps its line whole
+            column = 0;
+        }
+        ++column;
+        if (u < 0x20 && u != u'\t')
             shown.append(QChar(char16_t(0x2400 + u)));
         else if (u == 0x7f)
             shown.append(QChar(char16_t(0x2421)));

@@ -5,7 +5,9 @@
 // A multi-line text box, read-only to the user, that keeps its text exactly as the program
 // wrote it (CR characters included) while showing it cleanly: line breaks come from LF only,
 // so the CR of CR LF or CR CR LF never shows as an extra empty line. Appending costs in
-// proportion to the piece appended, not to the text already there.
+// proportion to the piece appended, not to the text already there. A line longer than
+// MaxShownLine characters is shown broken into parts of that length: laying out one huge line
+// again on every piece appended to it would take time that grows with the whole line.
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -16,10 +18,15 @@ public:
     // Same result as SetText(Text() + piece).
     void AppendText(const QString &piece);
 
+    static constexpr qsizetype MaxShownLine = 4096;
+
     // What the box shows for a piece of its text: CRs dropped, other control characters
-    // (TAB and LF aside) as their visible Unicode control pictures.
-    static QString displayForm(QStringView piece);
+    // (TAB and LF aside) as their visible Unicode control pictures, and a line break after
+    // every MaxShownLine characters of one line. column is the length of the shown line the
+    // piece continues, and is advanced past the piece.
+    static QString displayForm(QStringView piece, qsizetype &column);
 
 private:
     QString m_text;
+    qsizetype m_shownColumn = 0;
 };

@@ -1,0 +1,84 @@
+#include "platform/textbox.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+class tst_TextBox : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void shown_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("CR LF") << "a\r\nb"
+                               << "a\nb";
+        QTest::newRow("CR CR LF") << "a\r\r\nb"
+                                  << "a\nb";
+        QTest::newRow("lone CR") << "a\rb"
+                                 << "ab";
+        QTest::newRow("tab kept") << "a\tb"
+                                  << "a\tb";
+        QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) << QStringLiteral("a\u2400");
+        QTest::newRow("ESC") << "\x1b[1m" << QStringLiteral("\u241B[1m");
+        QTest::newRow("DEL") << "\x7f" << QStringLiteral("\u2421");
+        QTest::newRow("latin1") << QStringLiteral("\u00E9") << QStringLiteral("\u00E9");
+    }
+    void shown() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        TextBox box;
+        box.SetText(text);
+        QCOMPARE(box.Text(), text);
+        QCOMPARE(box.toPlainText(), shown);
+    }
+
+    // However the text is cut into pieces, the box keeps it exactly and shows the same.
+    void piecesEqualWhole_data() {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed = 1; seed <= 30; ++seed)
+            QTest::addRow("seed %u", seed) << seed;
+    }
+    void piecesEqualWhole() {
+        QFETCH(quint32, seed);
+        QRandomGenerator rng(seed);
+        const char16_t alphabet[] = {u'a', u'b', u'\r', u'\n', u'\t', 0, 0x1b, 0xe9, 0x7f, u' '};
+        QString text;
+        const int length = int(rng.bounded(20000u));
+        for (int i = 0; i < length; ++i)
+            text += QChar(alphabet[rng.bounded(quint32(std::size(alphabet)))]);
+        if (seed % 3 == 0)
+            text += QString(int(rng.bounded(3u * TextBox::MaxShownLine)), QLatin1Char('x'));
+
+        TextBox whole;
+        whole.SetText(text);
+        TextBox pieces;
+        pieces.SetText(QStringLiteral("start\r\n"));
+        pieces.SetText(QString());
+        for (qsizetype at = 0; at < text.size();) {
+            const qsizetype n = 1 + rng.bounded(quint32(5000));
+            pieces.AppendText(text.mid(at, n));
+            at += n;
+        }
+        QCOMPARE(pieces.Text(), text);
+        QCOMPARE(pieces.toPlainText(), whole.toPlainText());
+    }
+
+    // A line longer than the shown limit is shown in parts; the text keeps it whole.
+    void longLineShownInParts() {
+        TextBox box;
+        const QString line(2 * TextBox::MaxShownLine + 10, QLatin1Char('z'));
+        box.AppendText(QStringLiteral("head\r\n"));
+        box.AppendText(line.left(100));
+        box.AppendText(line.mid(100));
+        box.AppendText(QStringLiteral("\r\nnext"));
+        QCOMPARE(box.Text(), QStringLiteral("head\r\n") + line + QStringLiteral("\r\nnext"));
+        const QStringList shown = box.toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(shown.size(), 5);
+        QCOMPARE(shown.at(1).size(), TextBox::MaxShownLine);
+        QCOMPARE(shown.at(2).size(), TextBox::MaxShownLine);
+        QCOMPARE(shown.at(3).size(), 10);
+        QCOMPARE(shown.at(4), QStringLiteral("next"));
+    }
+};
+
+QTEST_MAIN(tst_TextBox)
+#include "tst_textbox.moc"
