@@ -10,7 +10,7 @@ packages=(
     xvfb xauth x11-utils imagemagick
     appstream desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev
-    whois
+    whois python3
 )
 
 missing=()

@@ -7,7 +7,7 @@
 
 int main(int argc, char *argv[]) {
     QString why;
-    if (!displayAvailable(&why)) {
+    if (!displayAvailable(QString::fromLocal8Bit(argv[0]), &why)) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }

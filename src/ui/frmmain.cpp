@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTimer>
 
@@ -58,6 +59,20 @@ QString withoutMarkers(QString caption) {
         caption.chop(1);
     return caption;
 }
+
+// The check box's caption must fit its narrow designed width: a classic-sized indicator and gap
+// instead of the wider ones of today's styles.
+class CompactCheckStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override {
+        if (metric == PM_IndicatorWidth || metric == PM_IndicatorHeight)
+            return 13;
+        if (metric == PM_CheckBoxLabelSpacing)
+            return 3;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 [[noreturn]] void endProcessNow() {
     // Ends at once: no further handler runs, also from inside a sweep's wait or a message box.
@@ -156,6 +171,9 @@ void frmMain::createControls() {
     chkAll->setObjectName(QStringLiteral("chkAll"));
     chkAll->setToolTip(QStringLiteral("If checked, search all Whois servers"));
     chkAll->setAccessibleName(withoutMarkers(chkAll->text()));
+    auto *compact = new CompactCheckStyle;
+    compact->setParent(chkAll);
+    chkAll->setStyle(compact);
 
     cmbWhoisServer = new QComboBox(this);
     cmbWhoisServer->setObjectName(QStringLiteral("cmbWhoisServer"));
