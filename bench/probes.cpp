@@ -148,7 +148,8 @@ int intake(qsizetype bytes, quint16 port) {
 
 int floorBox(qsizetype bytes) {
     Window win(0);
-    QString shown = TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes)));
+    qsizetype column = 0;
+    QString shown = TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes)), column);
     TextBox *box = freshBox(win);
 
     resetPeakRss();
@@ -179,14 +180,16 @@ int naiveBox(qsizetype bytes, double budgetSeconds) {
     resetPeakRss();
     const qint64 rssBefore = statusKb("VmRSS");
     QString soFar;
+    qsizetype column = 0;
     qint64 done = 0;
     const double t0 = monoSeconds();
     for (qint64 i = 0; i < total; ++i) {
         if (i == 0)
-            soFar += TextBox::displayForm(full);
+            soFar += TextBox::displayForm(full, column);
         else
-            soFar += TextBox::displayForm(QueryForm::lfToCrLf(
-                QString::fromLatin1(answer.mid((i - 1) * ChunkSize, ChunkSize))));
+            soFar += TextBox::displayForm(QueryForm::lfToCrLf(QString::fromLatin1(
+                                              answer.mid((i - 1) * ChunkSize, ChunkSize))),
+                                          column);
         box->setPlainText(soFar);
         QCoreApplication::processEvents();
         ++done;
@@ -230,7 +233,7 @@ int sweepWait(quint16 port, double windowSeconds) {
         start.cpu = cpuSeconds();
         start.wall = monoSeconds();
         start.sweeping = win.w.query().sweeping();
-        QTimer::singleShot(int(windowSeconds * 1000), &win.w, [&] {
+        QTimer::singleShot(int(windowSeconds * 1000), Qt::PreciseTimer, &win.w, [&] {
             const double cpu = cpuSeconds() - start.cpu;
             const double wall = monoSeconds() - start.wall;
             QJsonObject r;
