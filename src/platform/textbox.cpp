@@ -35,28 +35,29 @@ void TextBox::AppendText(const QString &piece) {
 }
 
 QString TextBox::displayForm(QStringView piece, qsizetype &column) {
-    QString shown;
-    shown.reserve(piece.size() + piece.size() / MaxShownLine + 1);
+    QString shown(piece.size() + piece.size() / MaxShownLine + 1, Qt::Uninitialized);
+    QChar *out = shown.data();
     for (const QChar c : piece) {
         const char16_t u = c.unicode();
         if (u == u'\r')
             continue;
         if (u == u'\n') {
-            shown.append(c);
+            *out++ = c;
             column = 0;
             continue;
         }
         if (column == MaxShownLine) {
-            shown.append(QLatin1Char('\n')); // shown only: the text keeps its line whole
+            *out++ = QLatin1Char('\n'); // shown only: the text keeps its line whole
             column = 0;
         }
         ++column;
         if (u < 0x20 && u != u'\t')
-            shown.append(QChar(char16_t(0x2400 + u)));
+            *out++ = QChar(char16_t(0x2400 + u));
         else if (u == 0x7f)
-            shown.append(QChar(char16_t(0x2421)));
+            *out++ = QChar(char16_t(0x2421));
         else
-            shown.append(c);
+            *out++ = c;
     }
+    shown.truncate(out - shown.constData());
     return shown;
 }

@@ -16,7 +16,9 @@ Winsock::~Winsock() {
 
 void Winsock::Connect() {
     dropSocket();
-    const QString host = resolverHost(m_remoteHost);
+    QString host = resolverHost(m_remoteHost);
+    if (m_useTestHosts && QHostAddress(host).isNull())
+        host = m_testHosts.value(host.toLower());
     if (host.isEmpty()) {
         // Unusable host text: the query ends like one to an unreachable server.
         m_state = sckError;
@@ -25,6 +27,9 @@ void Winsock::Connect() {
 
     auto *socket = new QTcpSocket(this);
     m_socket = socket;
+    // Bounded pieces: however fast a server sends, each DataArrival stays short, so the window
+    // keeps answering; the rest waits in the system's buffers, held back by TCP flow control.
+    socket->setReadBufferSize(MaxPiece);
     // Every handler first checks that its socket is still the current one, so nothing of a
     // closed or replaced connection (not even an already queued signal) reaches the program.
     connect(socket, &QTcpSocket::connected, this, [this, socket] {

@@ -9,6 +9,7 @@
 // controls through their public members and signals only.
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -32,6 +33,8 @@ public:
     };
     // GetData's data type code for text.
     static constexpr int vbString = 8;
+    // The most bytes one DataArrival announces.
+    static constexpr qint64 MaxPiece = 256 * 1024;
 
     explicit Winsock(QObject *parent = nullptr);
     ~Winsock() override;
@@ -57,6 +60,12 @@ public:
 
     // Test seam: connections go to this port instead of RemotePort (0 turns it off).
     void setTestPort(quint16 port) { m_testPort = port; }
+    // Test seam: host names resolve through this table alone (name in resolver form -> address),
+    // so no resolver is asked; a name missing from it fails like one that cannot be resolved.
+    void setTestHosts(const QHash<QString, QString> &hosts) {
+        m_testHosts = hosts;
+        m_useTestHosts = true;
+    }
 
     // One character per byte, both ways; a code point beyond Latin-1 becomes one '?'.
     static QByteArray toLatin1(const QString &text);
@@ -79,5 +88,7 @@ private:
     quint16 m_localPort = 0;
     quint16 m_remotePort = 0;
     quint16 m_testPort = 0;
+    bool m_useTestHosts = false;
+    QHash<QString, QString> m_testHosts;
     QString m_remoteHost;
 };

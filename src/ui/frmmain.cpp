@@ -31,12 +31,21 @@ constexpr int FormTop = 1656;
 constexpr int FormWidth = 6636;
 constexpr int FormHeight = 6000;
 
-// The dialog face and its stand-ins where it is missing (Liberation Sans is metric-compatible
-// with Arial, the nearest scalable relative of the old dialog face).
+// The classic faces, or where they are missing their metric-compatible stand-ins (Liberation
+// Sans for the dialog face's scalable relative Arial, Liberation Mono for Courier New). The face
+// that is installed comes first, which spares a start-up full of font fallback look-ups.
+#ifdef Q_OS_WIN
+const QStringList DialogFaces = {QStringLiteral("MS Sans Serif"), QStringLiteral("Arial")};
+const QStringList ResultFaces = {QStringLiteral("Courier New")};
+#else
+const QStringList DialogFaces = {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")};
+const QStringList ResultFaces = {QStringLiteral("Liberation Mono"),
+                                 QStringLiteral("DejaVu Sans Mono")};
+#endif
+
 QFont dialogFont(double points, bool bold = false) {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies(DialogFaces);
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setBold(bold);
@@ -45,8 +54,7 @@ QFont dialogFont(double points, bool bold = false) {
 
 QFont resultFont() {
     QFont font;
-    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
-                      QStringLiteral("DejaVu Sans Mono")});
+    font.setFamilies(ResultFaces);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     font.setPointSizeF(9);

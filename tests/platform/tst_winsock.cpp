@@ -151,6 +151,25 @@ private Q_SLOTS:
         QVERIFY(!reader.dataAfterClose);
     }
 
+    // However fast the server sends, one notification never announces more than MaxPiece.
+    void piecesStayBounded() {
+        const QByteArray pattern(64 * 1024, 'p');
+        const qint64 total = 16 * 1024 * 1024;
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.flood(total, pattern);
+        Winsock ws;
+        Reader reader(ws);
+        qint32 largest = 0;
+        connect(&ws, &Winsock::DataArrival, &ws, [&](qint32 n) { largest = std::max(largest, n); });
+        connect(&ws, &Winsock::Connected, &ws, [&ws] { ws.SendData(QStringLiteral("x\r\n")); });
+        connectTo(ws, server, QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE_WITH_TIMEOUT(reader.closes, 1, 60000);
+        QCOMPARE(reader.received.size(), total);
+        QVERIFY(largest > 0);
+        QVERIFY(largest <= Winsock::MaxPiece);
+    }
+
     void resetKeepsReceivedBytes() {
         FakeWhois server;
         QVERIFY(server.listen());

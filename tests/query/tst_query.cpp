@@ -130,7 +130,7 @@ private Q_SLOTS:
             QStringLiteral("misc-kr-utf8.txt"), QStringLiteral("denic-throttled.txt")};
         for (const QString &name : samples) {
             const QByteArray bytes =
-                FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/") + name);
+                FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/samples/") + name);
             QVERIFY2(!bytes.isEmpty(), qPrintable(name));
             QString expected;
             for (const char b : bytes) {

@@ -50,6 +50,7 @@ public:
             auto rng = std::make_shared<QRandomGenerator>(seed);
             auto offset = std::make_shared<qsizetype>(0);
             auto step = std::make_shared<std::function<void()>>();
+            std::weak_ptr<std::function<void()>> self = step; // the pending timer owns the chain
             QPointer<QTcpSocket> socket(s);
             *step = [=] {
                 if (!socket)
@@ -63,7 +64,7 @@ public:
                 socket->flush();
                 *offset += piece;
                 QTimer::singleShot(int(rng->bounded(quint32(maxDelayMs + 1))), this,
-                                   [step] { (*step)(); });
+                                   [next = self.lock()] { (*next)(); });
             };
             (*step)();
         });
@@ -75,9 +76,31 @@ public:
         s->disconnectFromHost();
     }
 
+    // Sends up to total bytes of the pattern, as fast as the client takes them, then closes.
+    // sent() tells how far it got.
+    void flood(qint64 total, const QByteArray &pattern) {
+        setResponder([this, total, pattern](QTcpSocket *s, const QByteArray &) {
+            auto more = [this, s, total, pattern] {
+                while (m_sent < total && s->bytesToWrite() < 4 * pattern.size()) {
+                    const QByteArray piece =
+                        pattern.left(int(std::min<qint64>(pattern.size(), total - m_sent)));
+                    s->write(piece);
+                    m_sent += piece.size();
+                }
+                if (m_sent >= total && !s->property("closedByServer").toBool())
+                    closeFromServer(s);
+            };
+            QObject::connect(s, &QTcpSocket::bytesWritten, s, more);
+            more();
+        });
+    }
+    qint64 sent() const { return m_sent; }
+
     int connections() const { return m_connections; }
     int closedByClient() const { return m_closedByClient; }
     const QList<QByteArray> &requests() const { return m_requests; }
+    // Every byte each connection received, in order of connection.
+    QByteArray received(int connection) const { return m_received.value(connection); }
     QTcpSocket *lastSocket() const {
         return m_sockets.isEmpty() ? nullptr : m_sockets.last().data();
     }
@@ -90,12 +113,15 @@ public:
 private:
     void accept() {
         while (QTcpSocket *s = m_server->nextPendingConnection()) {
-            ++m_connections;
+            const int index = m_connections++;
             m_sockets.append(s);
+            m_received.append(QByteArray());
             auto buffer = std::make_shared<QByteArray>();
             auto answered = std::make_shared<bool>(false);
-            QObject::connect(s, &QTcpSocket::readyRead, this, [this, s, buffer, answered] {
-                buffer->append(s->readAll());
+            QObject::connect(s, &QTcpSocket::readyRead, this, [this, s, buffer, answered, index] {
+                const QByteArray bytes = s->readAll();
+                m_received[index].append(bytes);
+                buffer->append(bytes);
                 const qsizetype end = buffer->indexOf("\r\n");
                 if (*answered || end < 0)
                     return;
@@ -118,5 +144,7 @@ private:
     int m_connections = 0;
     int m_closedByClient = 0;
     QList<QByteArray> m_requests;
+    QList<QByteArray> m_received;
+    qint64 m_sent = 0;
     QList<QPointer<QTcpSocket>> m_sockets;
 };

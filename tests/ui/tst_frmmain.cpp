@@ -8,6 +8,7 @@
 #include "ui/frmresource.h"
 #include "ui/messagebox.h"
 #include "ui/startup.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,43 +21,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
-
-namespace {
-// The window, shown and active, with message boxes and the end of the program caught.
-struct Window {
-    frmMain w;
-    QList<QPair<QString, QString>> boxes;
-    int ended = 0;
-
-    Window() {
-        MessageBox::setHandler([this](const QString &p, const QString &t) {
-            boxes.append({p, t});
-        });
-        w.setEndProgram([this] { ++ended; });
-        w.show();
-        QApplication::setActiveWindow(&w);
-    }
-    ~Window() { MessageBox::setHandler({}); }
-    template <typename T> T *get(const char *name) {
-        T *c = w.findChild<T *>(QString::fromLatin1(name));
-        if (!c)
-            qFatal("no control %s", name);
-        return c;
-    }
-    // The named control that has the focus (a combo box's inner line edit counts as the combo).
-    QString focused() const {
-        for (QWidget *f = QApplication::focusWidget(); f; f = f->parentWidget())
-            if (!f->objectName().isEmpty() &&
-                f->objectName() != QLatin1String("cmbWhoisServerEdit"))
-                return f->objectName();
-        return {};
-    }
-    void pointAt(const FakeWhois &server) {
-        w.winsock().setTestPort(server.port());
-        get<QComboBox>("cmbWhoisServer")->setEditText(server.host());
-    }
-};
-} // namespace
 
 class tst_frmMain : public QObject {
     Q_OBJECT
