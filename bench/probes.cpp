@@ -347,7 +347,7 @@ double g_entry = 0; // when childMain began
 // the window and its first paint were done.
 int startup(const QString &kind, int argc, char *argv[]) {
     QString why;
-    if (!displayAvailable(&why))
+    if (!displayAvailable(QString::fromLocal8Bit(argv[0]), &why))
         return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbra"));
