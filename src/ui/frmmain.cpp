@@ -23,6 +23,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 // Window placement and size, in twips.
@@ -191,6 +192,7 @@ void frmMain::createControls() {
     cmbWhoisServer->setToolTip(QStringLiteral("The name or IP-Address of the Whois server"));
     cmbWhoisServer->setAccessibleName(QStringLiteral("Whois Server"));
     cmbWhoisServer->lineEdit()->setObjectName(QStringLiteral("cmbWhoisServerEdit"));
+    cmbWhoisServer->lineEdit()->setMaxLength(std::numeric_limits<int>::max()); // no length limit
 
     Winsock1 = new Winsock(this);
     Winsock1->setObjectName(QStringLiteral("Winsock1"));
@@ -206,6 +208,7 @@ void frmMain::createControls() {
     txtSearchText->setObjectName(QStringLiteral("txtSearchText"));
     txtSearchText->setToolTip(QStringLiteral("Text to search for"));
     txtSearchText->setAccessibleName(QStringLiteral("Search text"));
+    txtSearchText->setMaxLength(std::numeric_limits<int>::max()); // no length limit
 
     imgStatus = new PictureBox(this);
     imgStatus->setObjectName(QStringLiteral("imgStatus"));
