@@ -133,7 +133,11 @@ frmMain::~frmMain() = default;
 void frmMain::createControls() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Lumbra"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/lumbra.ico")));
+    // The icon's PNG twins: reading them needs no image plugin, which keeps start-up short.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/pictures/lumbra-16.png"));
+    icon.addFile(QStringLiteral(":/pictures/lumbra-32.png"));
+    setWindowIcon(icon);
     setFont(dialogFont(8));
     setSizeGripEnabled(false);
 

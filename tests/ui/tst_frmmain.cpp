@@ -47,7 +47,9 @@ private Q_SLOTS:
         QCOMPARE(win.get<QTimer>("Timer1")->interval(), 1000);
         QCOMPARE(win.w.windowTitle(), QStringLiteral("Lumbra"));
         QCOMPARE(win.focused(), QStringLiteral("txtSearchText"));
-        QVERIFY(!win.w.windowIcon().isNull());
+        const QList<QSize> iconSizes = win.w.windowIcon().availableSizes();
+        QVERIFY(iconSizes.contains(QSize(16, 16)));
+        QVERIFY(iconSizes.contains(QSize(32, 32)));
         QVERIFY(win.w.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(win.w.windowFlags() & Qt::WindowMaximizeButtonHint);
     }
