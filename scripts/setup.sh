@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    fonts-liberation2
+    fonts-liberation2 libfontconfig-dev
     xvfb xauth x11-utils imagemagick
     appstream desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev

@@ -11,10 +11,12 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
+    FontConfigPreload fonts; // runs while the application object connects to the display
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbra"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setDesktopFileName(QStringLiteral("lumbra"));
+    fonts.wait();
     frmMain window;
     window.show();
     return QApplication::exec();

@@ -2,6 +2,10 @@
 
 #include <QtGlobal>
 
+#ifdef LUMBRA_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
 bool displayAvailable(const QString &program, QString *why) {
 #if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
@@ -18,4 +22,21 @@ bool displayAvailable(const QString &program, QString *why) {
     Q_UNUSED(why);
     return true;
 #endif
+}
+
+FontConfigPreload::FontConfigPreload() {
+#ifdef LUMBRA_HAVE_FONTCONFIG
+    // FcInit is safe to race: should the toolkit get there first, one of the two loaded
+    // configurations is dropped and both callers use the other.
+    m_thread = std::thread([] { FcInit(); });
+#endif
+}
+
+FontConfigPreload::~FontConfigPreload() {
+    wait();
+}
+
+void FontConfigPreload::wait() {
+    if (m_thread.joinable())
+        m_thread.join();
 }

@@ -2,7 +2,27 @@
 
 #include <QString>
 
+#include <thread>
+
 // Whether a graphical display can be reached. Without one Qt would abort; instead the
 // program says so in one sentence (in *why) and exits with a non-zero status.
 // program is how the user started it, for the suggested command.
 bool displayAvailable(const QString &program, QString *why);
+
+// Reads the system's font configuration on a thread of its own while the application object
+// connects to the display. The window's first text needs it, and reading it takes longer than
+// building all the controls; in parallel it costs start-up next to nothing. wait() (or the
+// destructor) joins the thread; call it before the first widget is made. Does nothing where
+// the program is built without fontconfig.
+class FontConfigPreload {
+public:
+    FontConfigPreload();
+    ~FontConfigPreload();
+    FontConfigPreload(const FontConfigPreload &) = delete;
+    FontConfigPreload &operator=(const FontConfigPreload &) = delete;
+
+    void wait();
+
+private:
+    std::thread m_thread;
+};
