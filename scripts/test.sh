@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds Lumbra and its tests, and runs the whole suite twice:
 # first built with AddressSanitizer and UndefinedBehaviorSanitizer, then as shipped.
-# Between the two, each fuzz target runs briefly (LUMBRA_FUZZ_SECONDS each, default 30).
+# Between the two, each fuzz target runs briefly (LUMBRA_FUZZ_SECONDS each, default 60).
 # CTest's summary of the plain run is the last thing printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,8 +19,8 @@ cmake --build build-asan
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir build-asan --output-on-failure -j2
 
-echo "== fuzz targets, ${LUMBRA_FUZZ_SECONDS:-30} s each"
-bash scripts/fuzz.sh "${LUMBRA_FUZZ_SECONDS:-30}"
+echo "== fuzz targets, ${LUMBRA_FUZZ_SECONDS:-60} s each"
+bash scripts/fuzz.sh "${LUMBRA_FUZZ_SECONDS:-60}"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
