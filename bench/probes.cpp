@@ -355,9 +355,7 @@ int startup(const QString &kind, int argc, char *argv[]) {
     if (kind == QLatin1String("main"))
         fonts.emplace();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lumbra"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
-    QApplication::setDesktopFileName(QStringLiteral("lumbra"));
+    describeApplication();
     static double appDone = 0, built = 0;
     appDone = monoSeconds();
 

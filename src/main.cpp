@@ -13,9 +13,7 @@ int main(int argc, char *argv[]) {
     }
     FontConfigPreload fonts; // runs while the application object connects to the display
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lumbra"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
-    QApplication::setDesktopFileName(QStringLiteral("lumbra"));
+    describeApplication();
     fonts.wait();
     frmMain window;
     window.show();

@@ -4,7 +4,15 @@
 #include <QTcpSocket>
 #include <QUrl>
 
+#include <algorithm>
 #include <limits>
+
+namespace {
+// DataArrival's count of waiting bytes, which its 32-bit argument must hold.
+qint32 bytesTotal(qint64 waiting) {
+    return static_cast<qint32>(std::min<qint64>(waiting, std::numeric_limits<qint32>::max()));
+}
+} // namespace
 
 Winsock::Winsock(QObject *parent)
     : QObject(parent) {}
@@ -43,8 +51,7 @@ void Winsock::Connect() {
             return;
         const qint64 waiting = socket->bytesAvailable();
         if (waiting > 0)
-            Q_EMIT DataArrival(
-                static_cast<qint32>(std::min<qint64>(waiting, std::numeric_limits<qint32>::max())));
+            Q_EMIT DataArrival(bytesTotal(waiting));
     });
     connect(socket, &QTcpSocket::stateChanged, this,
             [this, socket](QAbstractSocket::SocketState state) {
@@ -85,8 +92,7 @@ void Winsock::onRemoteClosed(QTcpSocket *socket) {
     // Bytes still buffered are announced before the close, until the handler stops taking them.
     qint64 waiting = socket->bytesAvailable();
     while (waiting > 0) {
-        Q_EMIT DataArrival(
-            static_cast<qint32>(std::min<qint64>(waiting, std::numeric_limits<qint32>::max())));
+        Q_EMIT DataArrival(bytesTotal(waiting));
         if (socket != m_socket)
             return;
         const qint64 left = socket->bytesAvailable();

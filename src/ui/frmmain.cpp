@@ -7,6 +7,7 @@
 #include "platform/textbox.h"
 #include "platform/updown.h"
 #include "platform/winsock.h"
+#include "twips.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -262,14 +263,10 @@ void frmMain::createControls() {
     txtSearchText->setFocus();
 }
 
-int frmMain::twipsToPixels(int twips) const {
-    return qRound(twips * logicalDpiX() / double(TwipsPerInch));
-}
-
 void frmMain::placeControls() {
     auto place = [this](QWidget *w, int left, int top, int width, int height) {
-        w->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                       twipsToPixels(height));
+        w->setGeometry(twipsToPixels(this, left), twipsToPixels(this, top),
+                       twipsToPixels(this, width), twipsToPixels(this, height));
     };
     place(btnCopy, 1872, 5520, 1452, 372);
     place(btnSearch, 432, 5520, 1452, 372);
@@ -291,8 +288,8 @@ void frmMain::placeControls() {
     place(Label1, 480, 120, 852, 252);
     UpDown1->raise(); // the spinner lies over the field's last pixel
 
-    setGeometry(twipsToPixels(FormLeft), twipsToPixels(FormTop), twipsToPixels(FormWidth),
-                twipsToPixels(FormHeight));
+    setGeometry(twipsToPixels(this, FormLeft), twipsToPixels(this, FormTop),
+                twipsToPixels(this, FormWidth), twipsToPixels(this, FormHeight));
 }
 
 void frmMain::Form_Load() {

@@ -33,15 +33,12 @@ class frmMain : public QDialog, public QueryHost {
 public:
     // The built-in server list, in list order.
     static const QStringList &whoisServers();
-    static constexpr int TwipsPerInch = 1440;
 
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
 
     QueryForm &query() { return *m_query; }
     Winsock &winsock() { return *Winsock1; }
-    // Pixels for a length in twips at this window's resolution.
-    int twipsToPixels(int twips) const;
     // What ends the program after Exit or closing the window; tests replace it.
     void setEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
 

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include <QGuiApplication>
 #include <QtGlobal>
 
 #ifdef LUMBRA_HAVE_FONTCONFIG
@@ -22,6 +23,12 @@ bool displayAvailable(const QString &program, QString *why) {
     Q_UNUSED(why);
     return true;
 #endif
+}
+
+void describeApplication() {
+    QGuiApplication::setApplicationName(QStringLiteral("Lumbra"));
+    QGuiApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("lumbra"));
 }
 
 FontConfigPreload::FontConfigPreload() {

@@ -9,6 +9,10 @@
 // program is how the user started it, for the suggested command.
 bool displayAvailable(const QString &program, QString *why);
 
+// The program's name, version and desktop entry, as the application object announces them.
+// Call once the QApplication exists.
+void describeApplication();
+
 // Reads the system's font configuration on a thread of its own while the application object
 // connects to the display. The window's first text needs it, and reading it takes longer than
 // building all the controls; in parallel it costs start-up next to nothing. wait() (or the
