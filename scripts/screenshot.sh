@@ -14,66 +14,24 @@ if [ ! -x "$lumbra" ]; then
     echo "screenshot.sh: no program at $lumbra; build it first or name it" >&2
     exit 1
 fi
-for tool in Xvfb xwininfo import; do
+for tool in Xvfb xwininfo xprop import; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "screenshot.sh: '$tool' is missing (Debian packages xvfb x11-utils imagemagick)" >&2
         exit 1
     fi
 done
 
-tmp=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-    if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
+# shellcheck source-path=SCRIPTDIR source=xvfb-session.sh
+source "$root/scripts/xvfb-session.sh"
 
-# Polls a command until it succeeds: at most $1 tries, 0.1 s apart.
-poll() {
-    local tries=$1 i
-    shift
-    for ((i = 0; i < tries; i++)); do
-        if "$@"; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
-# -displayfd picks a free display number and writes it once the server accepts clients.
-: >"$tmp/displayfd"
-Xvfb -displayfd 3 -screen 0 800x600x24 -dpi 96 -nolisten tcp 3>"$tmp/displayfd" \
-    2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-server_ready() { grep -q '^[0-9][0-9]*$' "$tmp/displayfd"; }
-if ! poll 100 server_ready; then
-    cat "$tmp/xvfb.log" >&2
+if ! start_xvfb 96; then
     echo "screenshot.sh: Xvfb did not start" >&2
     exit 1
 fi
-DISPLAY=":$(cat "$tmp/displayfd")"
-export DISPLAY
 
 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$tmp" "$lumbra" >"$tmp/lumbra.log" 2>&1 &
 app_pid=$!
 
-# The mapped top-level window titled "Lumbra" (Qt also makes an unmapped one of that name).
-window=
-find_window() {
-    local id
-    for id in $(xwininfo -root -children | awk '/"Lumbra": \("/ { print $1 }'); do
-        if xwininfo -id "$id" | grep -q 'Map State: IsViewable'; then
-            window=$id
-            return 0
-        fi
-    done
-    return 1
-}
 if ! poll 300 find_window; then
     cat "$tmp/lumbra.log" >&2
     echo "screenshot.sh: no Lumbra window was mapped" >&2

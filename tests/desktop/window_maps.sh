@@ -32,38 +32,13 @@ cases=(
     "144 1 1"
 )
 
-tmp=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-    if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
+# shellcheck source-path=SCRIPTDIR source=../../scripts/xvfb-session.sh
+source "$(dirname "$0")/../../scripts/xvfb-session.sh"
 
 failures=0
 fail() {
     echo "FAIL [$case_name]: $*"
     failures=$((failures + 1))
-}
-
-# Polls a command until it succeeds: at most $1 tries, 0.1 s apart. A command status of 2
-# means waiting longer cannot help.
-poll() {
-    local tries=$1 i status
-    shift
-    for ((i = 0; i < tries; i++)); do
-        status=0
-        "$@" || status=$?
-        case $status in
-        0) return 0 ;;
-        2) return 1 ;;
-        esac
-        sleep 0.1
-    done
-    return 1
 }
 
 px() { echo $((($1 * dpi + 720) / 1440)); }
@@ -73,48 +48,6 @@ near() { # near NAME GOT WANT: within the case's tolerance
     if ((diff < -tolerance || diff > tolerance)); then
         fail "$1 is $2 px, expected $3 (+-$tolerance) at $dpi dpi"
     fi
-}
-
-start_xvfb() {
-    : >"$tmp/displayfd"
-    # -displayfd picks a free display number and writes it once the server accepts clients;
-    # -noreset keeps the root window's resources when a client such as xprop disconnects.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi "$dpi" -noreset -nolisten tcp \
-        3>"$tmp/displayfd" 2>"$tmp/xvfb.log" &
-    xvfb_pid=$!
-    server_ready() {
-        kill -0 "$xvfb_pid" 2>/dev/null || return 2
-        grep -q '^[0-9][0-9]*$' "$tmp/displayfd"
-    }
-    if ! poll 100 server_ready; then
-        cat "$tmp/xvfb.log"
-        echo "FAIL: Xvfb did not start"
-        exit 1
-    fi
-    DISPLAY=":$(cat "$tmp/displayfd")"
-    export DISPLAY
-    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$dpi"
-}
-
-stop_xvfb() {
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-}
-
-# The id of the mapped top-level window titled "Lumbra" owned by the started process.
-find_window() {
-    local id
-    window=
-    kill -0 "$app_pid" 2>/dev/null || return 2
-    for id in $(xwininfo -root -children | awk '/"Lumbra": \("/ { print $1 }'); do
-        if xwininfo -id "$id" | grep -q 'Map State: IsViewable' &&
-            xprop -id "$id" _NET_WM_PID | grep -q "= $app_pid\$"; then
-            window=$id
-            return 0
-        fi
-    done
-    return 1
 }
 
 # Whether the window shows more than a plain background: its controls have been drawn.
@@ -134,7 +67,11 @@ fi
 for row in "${cases[@]}"; do
     read -r dpi scaling tolerance <<<"$row"
     case_name="$dpi dpi, scaling $scaling"
-    start_xvfb
+    if ! start_xvfb "$dpi"; then
+        echo "FAIL: Xvfb did not start"
+        exit 1
+    fi
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$dpi"
 
     # In a sanitizer build, strict_string_checks stops libxkbcommon-x11's strndup of an X
     # reply that is not NUL-terminated, before the program's own code runs.
