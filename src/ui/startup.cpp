@@ -28,7 +28,7 @@ bool displayAvailable(const QString &program, QString *why) {
 void describeApplication() {
     QGuiApplication::setApplicationName(QStringLiteral("Lumbra"));
     QGuiApplication::setApplicationVersion(QStringLiteral("1.0"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("lumbra"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.lumbra.lumbra"));
 }
 
 FontConfigPreload::FontConfigPreload() {
