@@ -1,17 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Lumbra needs to build, run and test, if any is missing.
+# Installs the Debian packages Lumbra needs, if any is missing:
+#   setup.sh run    what building and running the program needs
+#   setup.sh test   that, plus the tools of the test suite, packaging and fuzzing (the default)
 # As root it runs apt-get itself; otherwise it prints the exact command and stops.
 set -euo pipefail
 
-packages=(
+# Compiler and build tools, Qt with its X11 platform plugin, OpenGL headers Qt's CMake files
+# ask for, the window's fonts, fontconfig for the start-up preload, ICU's UTF-8 header.
+run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    fonts-liberation2 libfontconfig-dev
-    xvfb xauth x11-utils imagemagick
-    appstream desktop-file-utils dpkg-dev
-    clang libclang-rt-14-dev
-    whois python3
+    fonts-liberation2 libfontconfig-dev libicu-dev
 )
+# Virtual X server and X11 tools for the window tests and screenshots, validators for the
+# desktop entry and metainfo, package building and checking, manual page rendering, clang's
+# libFuzzer, and Debian's command-line whois beside which the benchmark measures.
+test_packages=(
+    xvfb xauth x11-utils imagemagick python3
+    appstream desktop-file-utils
+    dpkg-dev lintian man-db groff-base
+    clang libclang-rt-14-dev
+    whois
+)
+
+case "${1:-test}" in
+run) packages=("${run_packages[@]}") ;;
+test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+*)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,7 +45,7 @@ fi
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "Lumbra needs these Debian packages; install them as root with:" >&2
-    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
     exit 1
 fi
 
