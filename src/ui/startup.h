@@ -9,6 +9,25 @@
 // program is how the user started it, for the suggested command.
 bool displayAvailable(const QString &program, QString *why);
 
+// Stands guard while the application object connects to the display: the toolkit's messages
+// are held back, and should no display platform start, Qt's fatal message (with its list of
+// platform plugins, then an abort and a core dump) is replaced by one sentence naming the display
+// that was tried and an exit with status 1. Make it just before the QApplication and call
+// release() once that exists: the held-back messages then go on, unchanged, to the handler
+// installed before. One guard at a time; costs nothing but the handler swap.
+class DisplayConnectGuard {
+public:
+    explicit DisplayConnectGuard(const QString &program);
+    ~DisplayConnectGuard();
+    DisplayConnectGuard(const DisplayConnectGuard &) = delete;
+    DisplayConnectGuard &operator=(const DisplayConnectGuard &) = delete;
+
+    void release();
+
+private:
+    bool m_active = true;
+};
+
 // The program's name, version and desktop entry, as the application object announces them.
 // Call once the QApplication exists.
 void describeApplication();
