@@ -24,6 +24,7 @@ Winsock::~Winsock() {
 
 void Winsock::Connect() {
     dropSocket();
+    m_answer.reset();
     QString host = resolverHost(m_remoteHost);
     if (m_useTestHosts && QHostAddress(host).isNull())
         host = m_testHosts.value(host.toLower());
@@ -100,19 +101,26 @@ void Winsock::onRemoteClosed(QTcpSocket *socket) {
             break;
         waiting = left;
     }
+    // A sequence left unfinished by the last piece will never be completed now: its bytes are
+    // announced on their own, to be read as Windows-1252, so that nothing sent is lost.
+    if (socket == m_socket && m_answer.held() > 0)
+        Q_EMIT DataArrival(bytesTotal(m_answer.held()));
     if (socket == m_socket)
         Q_EMIT Closed();
 }
 
 void Winsock::SendData(const QString &data) {
     if (m_socket && m_state == sckConnected)
-        m_socket->write(toLatin1(data));
+        m_socket->write(WireText::queryBytes(data));
 }
 
 bool Winsock::GetData(QString &data, int type, qint32 maxLen) {
     if (!m_socket || type != vbString || maxLen < 0)
         return false;
-    data = fromLatin1(m_socket->read(maxLen));
+    data = m_answer.take(m_socket->read(maxLen));
+    // Once the server has closed, the last of its bytes can finish no sequence.
+    if (m_state == sckClosing && m_socket->bytesAvailable() == 0)
+        data += m_answer.finish();
     return true;
 }
 
@@ -130,27 +138,6 @@ void Winsock::dropSocket() {
     socket->abort();
     // Deleted later: this may run inside one of the socket's own signals.
     socket->deleteLater();
-}
-
-QByteArray Winsock::toLatin1(const QString &text) {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            bytes.append('?'); // one code point, one replacement
-            ++i;
-        } else if (c.unicode() < 256) {
-            bytes.append(static_cast<char>(c.unicode()));
-        } else {
-            bytes.append('?');
-        }
-    }
-    return bytes;
-}
-
-QString Winsock::fromLatin1(const QByteArray &bytes) {
-    return QString::fromLatin1(bytes);
 }
 
 QString Winsock::resolverHost(const QString &text) {

@@ -2,6 +2,7 @@
 //
 //   Winsock    TCP client control: one connection at a time, asynchronous, with the
 //              notifications Connected, DataArrival and Closed delivered on the GUI thread.
+//   WireText   how queries and answers turn into bytes and back (UTF-8, else Windows-1252).
 //   TextBox    multi-line read-only text box that keeps its text exactly as written.
 //   MaskEdBox  two-digit masked edit field; UpDown, the spinner bound to it.
 //
@@ -12,6 +13,8 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+
+#include "wiretext.h"
 
 class QTcpSocket;
 
@@ -50,10 +53,13 @@ public:
     // Starts connecting to RemoteHost:RemotePort and returns at once. A host text that cannot
     // be used leaves the control in sckError without any notification.
     void Connect();
-    // Sends the text as Latin-1 bytes; ignored unless connected.
+    // Sends the text in Windows-1252 when that holds every character, else in UTF-8 (see
+    // WireText::queryBytes); ignored unless connected.
     void SendData(const QString &data);
-    // Takes up to maxLen received bytes as Latin-1 text. False (data untouched) when there
-    // is no connection to read from or the type is not text.
+    // Takes up to maxLen received bytes as text (see AnswerDecoder). Bytes that end inside a
+    // UTF-8 sequence come with the next piece; those still unfinished when the server closes
+    // come, as Windows-1252, with a last DataArrival before Closed. False (data untouched)
+    // when there is no connection to read from or the type is not text.
     bool GetData(QString &data, int type, qint32 maxLen);
     // Ends the connection in any state. No notification of that connection follows.
     void Close();
@@ -67,9 +73,6 @@ public:
         m_useTestHosts = true;
     }
 
-    // One character per byte, both ways; a code point beyond Latin-1 becomes one '?'.
-    static QByteArray toLatin1(const QString &text);
-    static QString fromLatin1(const QByteArray &bytes);
     // The host text in the form handed to the resolver: blanks trimmed, IPv6 brackets
     // removed, internationalized names in ASCII form. Empty when the text cannot be used.
     static QString resolverHost(const QString &text);
@@ -91,4 +94,5 @@ private:
     bool m_useTestHosts = false;
     QHash<QString, QString> m_testHosts;
     QString m_remoteHost;
+    AnswerDecoder m_answer;
 };

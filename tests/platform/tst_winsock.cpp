@@ -1,7 +1,9 @@
 #include "fakewhois.h"
 #include "platform/winsock.h"
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QStringDecoder>
 #include <QTest>
 
 #include <sys/socket.h>
@@ -12,7 +14,7 @@ private:
     // Reads every announced piece the way the query handler does.
     struct Reader {
         Winsock &ws;
-        QByteArray received;
+        QString received;
         int closes = 0;
         int pieces = 0;
         bool dataAfterClose = false;
@@ -21,8 +23,8 @@ private:
             QObject::connect(&ws, &Winsock::DataArrival, &ws, [this](qint32 n) {
                 QString text;
                 QVERIFY(ws.GetData(text, Winsock::vbString, n));
-                QCOMPARE(text.size(), n);
-                received += Winsock::toLatin1(text);
+                QVERIFY(text.size() <= n + 3); // at most an unfinished sequence held back before
+                received += text;
                 ++pieces;
                 if (closes > 0)
                     dataAfterClose = true;
@@ -81,29 +83,118 @@ private Q_SLOTS:
         QCOMPARE(Winsock::resolverHost(text), expected);
     }
 
-    void latin1_data() {
+    // Pieces of one answer: UTF-8 while valid, then Windows-1252 to the end.
+    void answerText_data() {
+        QTest::addColumn<QList<QByteArray>>("pieces");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("ascii") << "abc" << QByteArray("abc");
-        QTest::newRow("latin1") << QStringLiteral("\u00E9\u00FF") << QByteArray("\xE9\xFF");
-        QTest::newRow("nul") << QString(QChar(0)) << QByteArray(1, '\0');
-        QTest::newRow("euro") << QStringLiteral("1\u20AC") << QByteArray("1?");
-        QTest::newRow("astral is one char") << QStringLiteral("a\U0001F600b") << QByteArray("a?b");
-        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("?");
+        QTest::addColumn<int>("switchedAt"); // -1: still UTF-8
+        using P = QList<QByteArray>;
+        QTest::newRow("split inside a letter")
+            << P{"City: Bor\xC3", "\xA5s\n"} << QStringLiteral("City: Bor\u00E5s\n") << -1;
+        QTest::newRow("emoji byte by byte")
+            << P{"\xF0", "\x9F", "\x98", "\x80", "!"} << QStringLiteral("\U0001F600!") << -1;
+        QTest::newRow("byte-order mark kept, split")
+            << P{"\xEF\xBB", "\xBF" "a\xEF\xBB\xBF"} << QStringLiteral("\uFEFFa\uFEFF") << -1;
+        QTest::newRow("switch, then UTF-8 bytes as 1252")
+            << P{"\xC3\xA9 ", "\xFF \xC3\xA9"} << QStringLiteral("\u00E9 \u00FF \u00C3\u00A9") << 2;
+        QTest::newRow("unfinished at the end")
+            << P{"ab\xE4\xB8"} << QStringLiteral("ab\u00E4\u00B8") << 2;
+        QTest::newRow("unfinished, then a bad byte")
+            << P{"\xE4\xB8", "A\xE4\xB8\xAD"} << QStringLiteral("\u00E4\u00B8A\u00E4\u00B8\u00AD")
+            << 0;
+        QTest::newRow("overlong") << P{"x\xC0\xAF"} << QStringLiteral("x\u00C0\u00AF") << 1;
+        QTest::newRow("encoded surrogate")
+            << P{"\xED\xA0", "\x80"} << QStringLiteral("\u00ED\u00A0\u20AC") << 0;
+        QTest::newRow("above U+10FFFF")
+            << P{"\xF4\x90\x80\x80"} << QStringLiteral("\u00F4\u0090\u20AC\u20AC") << 0;
+        QTest::newRow("stray continuation") << P{"a\x80", "b"} << QStringLiteral("a\u20ACb") << 1;
+        QTest::newRow("1252 punctuation and the five holes")
+            << P{"\x93q\x94\x85", "\x81\x8D\x8F\x90\x9D"}
+            << QStringLiteral("\u201Cq\u201D\u2026\u0081\u008D\u008F\u0090\u009D") << 0;
+        QTest::newRow("ISO-8859-1") << P{"M\xFCller\n"} << QStringLiteral("M\u00FCller\n") << 1;
     }
-    void latin1() {
+    void answerText() {
+        QFETCH(QList<QByteArray>, pieces);
         QFETCH(QString, text);
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(Winsock::toLatin1(text), bytes);
+        QFETCH(int, switchedAt);
+        AnswerDecoder decoder;
+        QString got;
+        for (const QByteArray &piece : pieces)
+            got += decoder.take(piece);
+        got += decoder.finish();
+        QCOMPARE(got, text);
+        QCOMPARE(decoder.switchedAt(), qsizetype(switchedAt));
+        decoder.reset(); // a new connection reads UTF-8 again
+        QCOMPARE(decoder.take("\xC3\xA5"), QStringLiteral("\u00E5"));
     }
 
-    void everyByteRoundTrips() {
+    // Whatever the piece sizes, the text turns back into the bytes that came: UTF-8 before
+    // the switch, Windows-1252 from it on.
+    void answerRoundTrips_data() {
+        QTest::addColumn<QByteArray>("answer");
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
-        const QString text = Winsock::fromLatin1(all);
-        QCOMPARE(text.size(), 256);
-        QCOMPARE(Winsock::toLatin1(text), all);
+        QTest::newRow("every byte value") << all + all;
+        QTest::newRow("UTF-8 then every byte") << QByteArray("\xE4\xBE\x8B\xC3\xA5") + all;
+        const QDir dir(QStringLiteral(LUMBRA_TEST_DATA "/samples"));
+        for (const QString &name : dir.entryList({QStringLiteral("misc-*.txt")}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << FakeWhois::readFile(dir.filePath(name));
+    }
+    void answerRoundTrips() {
+        QFETCH(QByteArray, answer);
+        QVERIFY(!answer.isEmpty());
+        for (quint32 seed = 1; seed <= 30; ++seed) {
+            QRandomGenerator rng(seed);
+            const int maxPiece = seed <= 5 ? 1 : 1 + int(rng.bounded(64u));
+            AnswerDecoder decoder;
+            QString text;
+            for (qsizetype at = 0; at < answer.size();) {
+                const qsizetype n =
+                    std::min<qsizetype>(1 + rng.bounded(quint32(maxPiece)), answer.size() - at);
+                text += decoder.take(answer.sliced(at, n));
+                at += n;
+            }
+            text += decoder.finish();
+            const qsizetype k = decoder.switchedAt() < 0 ? text.size() : decoder.switchedAt();
+            QByteArray back = QStringView(text).first(k).toUtf8();
+            QByteArray rest;
+            QVERIFY(WireText::toWindows1252(QStringView(text).sliced(k), &rest));
+            back += rest;
+            QCOMPARE(back, answer);
+            QVERIFY(!text.contains(QChar::ReplacementCharacter));
+        }
+    }
+
+    // A query goes out in Windows-1252 if that holds all of it, else whole in UTF-8.
+    void queryBytes_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ascii") << "example.com" << QByteArray("example.com");
+        QTest::newRow("latin letter")
+            << QStringLiteral("m\u00FCller.de") << QByteArray("m\xFCller.de");
+        QTest::newRow("euro") << QStringLiteral("\u20ACuro") << QByteArray("\x80uro");
+        QTest::newRow("a hole") << QStringLiteral("\u0081") << QByteArray("\x81");
+        QTest::newRow("japanese") << QStringLiteral("\u4F8B\u3048.jp")
+                                  << QByteArray("\xE4\xBE\x8B\xE3\x81\x88.jp");
+        QTest::newRow("emoji") << QStringLiteral("\U0001F600.ws")
+                               << QByteArray("\xF0\x9F\x98\x80.ws");
+        QTest::newRow("mixed goes whole in UTF-8")
+            << QStringLiteral("\u00FC\u4F8B") << QByteArray("\xC3\xBC\xE4\xBE\x8B");
+    }
+    void queryBytes() {
+        QFETCH(QString, query);
+        QFETCH(QByteArray, bytes);
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.answerAndClose("ok");
+        Winsock ws;
+        Reader reader(ws);
+        connect(&ws, &Winsock::Connected, &ws,
+                [&ws, query] { ws.SendData(query + QStringLiteral("\r\n")); });
+        connectTo(ws, server, QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE(reader.closes, 1);
+        QCOMPARE(server.requests(), QList<QByteArray>{bytes + "\r\n"});
     }
 
     void exchange() {
@@ -120,9 +211,30 @@ private Q_SLOTS:
         QTRY_COMPARE(reader.closes, 1);
         QCOMPARE(connected.size(), 1);
         QCOMPARE(server.requests(), QList<QByteArray>{QByteArray("q\xE9\r\n")});
-        QCOMPARE(reader.received, QByteArray("line 1\nline 2\r\n"));
+        QCOMPARE(reader.received, QStringLiteral("line 1\nline 2\r\n"));
         QVERIFY(!reader.dataAfterClose);
         QCOMPARE(ws.State(), int(Winsock::sckClosed));
+    }
+
+    // An unfinished sequence at the server's close comes before Closed, as Windows-1252; the
+    // next connection reads UTF-8 again.
+    void heldBytesAtClose() {
+        FakeWhois server;
+        QVERIFY(server.listen());
+        Winsock ws;
+        Reader reader(ws);
+        connect(&ws, &Winsock::Connected, &ws, [&ws] { ws.SendData(QStringLiteral("x\r\n")); });
+        server.answerAndClose("ab\xE4\xB8");
+        connectTo(ws, server, QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE(reader.closes, 1);
+        QCOMPARE(reader.received, QStringLiteral("ab\u00E4\u00B8"));
+        QVERIFY(!reader.dataAfterClose);
+
+        reader.received.clear();
+        server.answerAndClose("Bor\xC3\xA5s");
+        connectTo(ws, server, QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE(reader.closes, 2);
+        QCOMPARE(reader.received, QStringLiteral("Bor\u00E5s"));
     }
 
     // Every byte value, in random pieces and pauses: each arrives once, in order, before Close.
@@ -147,7 +259,7 @@ private Q_SLOTS:
         connect(&ws, &Winsock::Connected, &ws, [&ws] { ws.SendData(QStringLiteral("x\r\n")); });
         connectTo(ws, server, QStringLiteral("127.0.0.1"));
         QTRY_COMPARE_WITH_TIMEOUT(reader.closes, 1, 20000);
-        QCOMPARE(reader.received, answer);
+        QCOMPARE(reader.received, QStringDecoder("windows-1252").decode(answer)); // from 0x80 on
         QVERIFY(!reader.dataAfterClose);
     }
 
@@ -178,7 +290,7 @@ private Q_SLOTS:
         Reader reader(ws);
         connect(&ws, &Winsock::Connected, &ws, [&ws] { ws.SendData(QStringLiteral("x\r\n")); });
         connectTo(ws, server, QStringLiteral("127.0.0.1"));
-        QTRY_COMPARE(reader.received, QByteArray("partial answer"));
+        QTRY_COMPARE(reader.received, QStringLiteral("partial answer"));
         QTcpSocket *s = server.lastSocket();
         QVERIFY(s);
         const linger resetOnClose{1, 0}; // close with a reset, not a FIN
@@ -188,7 +300,7 @@ private Q_SLOTS:
         s->setProperty("closedByServer", true);
         s->abort();
         QTRY_COMPARE(reader.closes, 1);
-        QCOMPARE(reader.received, QByteArray("partial answer"));
+        QCOMPARE(reader.received, QStringLiteral("partial answer"));
     }
 
     // After the program's own Close nothing of that connection arrives, even while its
@@ -218,7 +330,7 @@ private Q_SLOTS:
         connectTo(ws, next, QStringLiteral("127.0.0.1"));
         QTRY_COMPARE(reader.closes, 1);
         pump.stop();
-        QCOMPARE(reader.received, QByteArray("second"));
+        QCOMPARE(reader.received, QStringLiteral("second"));
         QCOMPARE(data.size() - seen, qsizetype(reader.pieces));
         QCOMPARE(closed.size(), 1);
     }
@@ -271,7 +383,7 @@ private Q_SLOTS:
         connect(&ws, &Winsock::Connected, &ws, [&ws] { ws.SendData(QStringLiteral("x\r\n")); });
         connectTo(ws, server, QStringLiteral(" [::1] "));
         QTRY_COMPARE(reader.closes, 1);
-        QCOMPARE(reader.received, QByteArray("six"));
+        QCOMPARE(reader.received, QStringLiteral("six"));
     }
 
     // The real WHOIS port, without the test seam: needs the right to bind a port below 1024.
@@ -287,7 +399,7 @@ private Q_SLOTS:
         ws.setRemoteHost(QStringLiteral("127.0.0.43"));
         ws.Connect();
         QTRY_COMPARE(reader.closes, 1);
-        QCOMPARE(reader.received, QByteArray("port 43 answer\n"));
+        QCOMPARE(reader.received, QStringLiteral("port 43 answer\n"));
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QSignalSpy>
+#include <QStringDecoder>
 #include <QTest>
 
 #include <sys/socket.h>
@@ -17,8 +18,9 @@ QString header(const QString &server) {
     return CrLf + QString(56, QLatin1Char('-')) + CrLf + QStringLiteral("Search results of: ") +
            server + CrLf + CrLf;
 }
-QString shown(const QByteArray &answer) {
-    return QueryForm::lfToCrLf(QString::fromLatin1(answer));
+// The text an answer leaves in the box, read whole in one encoding.
+QString shown(const QByteArray &answer, const char *encoding = "UTF-8") {
+    return QueryForm::lfToCrLf(QStringDecoder(encoding).decode(answer));
 }
 QByteArray whoisLines() {
     QByteArray pattern;
@@ -218,7 +220,8 @@ private Q_SLOTS:
         win.pointAt(server);
         win.search(QStringLiteral("q"));
         QTRY_VERIFY(!win.running());
-        QCOMPARE(win.text(), header(server.host()) + shown(all + all));
+        // ASCII up to 0x7F, so Windows-1252 from there on.
+        QCOMPARE(win.text(), header(server.host()) + shown(all + all, "windows-1252"));
     }
 
     void tenMegabyteLine() {
@@ -252,30 +255,49 @@ private Q_SLOTS:
         QCOMPARE(win.w.query().intFrame, qint16((frameBefore + answer.size() - 1) % 4 + 1));
     }
 
-    // The recorded answers, each replayed in random pieces.
+    // The recorded answers, each replayed in random pieces (1 byte at most for some), read in
+    // the encoding their server used.
     void recordedAnswers_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<quint32>("seed");
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<QString>("line");
         const QDir dir(QStringLiteral(LUMBRA_TEST_DATA "/samples"));
+        const QHash<QString, QString> lines = {
+            {QStringLiteral("denic-failed-utf8.txt"), QStringLiteral("City: Bor\u00E5s\r\n")},
+            {QStringLiteral("misc-kr-utf8.txt"), QStringLiteral("\uAD6C\uAE00\uCF54\uB9AC\uC544")},
+            {QStringLiteral("misc-pt-utf8-crlf.txt"),
+             QStringLiteral("Data de expira\u00E7\u00E3o")},
+            {QStringLiteral("misc-google.com.tr-win1252.txt"),
+             QStringLiteral("Bili\u00FEim Yay\u00FDnc\u00FDl\u00FDk")},
+        };
         quint32 seed = 1;
         for (const QString &name :
-             dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name))
-            QTest::newRow(qPrintable(name)) << dir.filePath(name) << seed++;
+             dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name)) {
+            const QByteArray encoding = name.contains(QLatin1String("win1252"))
+                                            ? QByteArrayLiteral("windows-1252")
+                                            : QByteArrayLiteral("UTF-8");
+            QTest::newRow(qPrintable(name))
+                << dir.filePath(name) << seed++ << encoding << lines.value(name);
+        }
         QVERIFY(seed > 10);
     }
     void recordedAnswers() {
         QFETCH(QString, file);
         QFETCH(quint32, seed);
+        QFETCH(QByteArray, encoding);
+        QFETCH(QString, line);
         const QByteArray answer = FakeWhois::readFile(file);
         QVERIFY(!answer.isEmpty());
         FakeWhois server;
         QVERIFY(server.listen());
-        server.answerInPieces(answer, seed, 1 + int(seed * 37 % 300), 1);
+        server.answerInPieces(answer, seed, seed % 3 == 0 ? 1 : 1 + int(seed * 37 % 300), 1);
         Window win;
         win.pointAt(server);
         win.search(QStringLiteral("example"));
         QTRY_VERIFY_WITH_TIMEOUT(!win.running(), 30000);
-        QCOMPARE(win.text(), header(server.host()) + shown(answer));
+        QCOMPARE(win.text(), header(server.host()) + shown(answer, encoding.constData()));
+        QVERIFY(win.text().contains(line));
         QCOMPARE(server.requests(), QList<QByteArray>{"example\r\n"});
     }
 };
