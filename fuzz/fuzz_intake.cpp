@@ -1,20 +1,24 @@
 // Received bytes to result text. Each piece goes the way the data handler takes it: bytes to
-// text one character per byte (Winsock::fromLatin1), every LF to CR LF (QueryForm::lfToCrLf),
-// appended to the result box (TextBox::AppendText) after the header a query starts with.
+// text (AnswerDecoder, as Winsock::GetData reads them), every LF to CR LF (QueryForm::lfToCrLf),
+// appended to the result box (TextBox::AppendText) after the header a query starts with; the
+// bytes still held at the end come last, as at the server's close.
 //
 // Input: byte 0 gives the number of size codes (1 to 8) that follow it; the rest is what the
 // server sends, cut into pieces by those codes in turn (see pieceSize).
 //
-// Checks: the box holds exactly header + the converted bytes; it shows the same as a fresh box
-// given that whole text at once; and the bytes survive text and back unchanged.
+// Checks: the text does not depend on the pieces; it turns back into the bytes that came
+// (UTF-8 before the switch, Windows-1252 from it on) and switches at the first byte that cannot
+// continue valid UTF-8, not later or earlier; the box holds exactly header + the converted text
+// and shows the same as a fresh box given that whole text at once.
 #include "fuzzapp.h"
 
 #include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/wiretext.h"
 #include "query/query.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstddef>
@@ -83,6 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     TextBox &box = boxes->pieces;
     box.SetText(boxes->header);
+    AnswerDecoder decoder;
+    QString received;
     std::size_t next = 0;
     for (qsizetype at = 0; at < bytes.size();) {
         const std::uint8_t code = codeCount == 0 ? 2 : codes[next++ % codeCount];
@@ -91,13 +97,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         // tiny pieces on long lines would take a minute per input here.
         const qsizetype n = next > MaxPieces ? bytes.size() - at
                                              : pieceSize(code, QByteArrayView(bytes).sliced(at));
-        box.AppendText(QueryForm::lfToCrLf(Winsock::fromLatin1(bytes.sliced(at, n))));
+        const QString piece = decoder.take(QByteArrayView(bytes).sliced(at, n));
+        received += piece;
+        box.AppendText(QueryForm::lfToCrLf(piece));
         at += n;
     }
+    const QString last = decoder.finish();
+    received += last;
+    box.AppendText(QueryForm::lfToCrLf(last));
 
-    const QString received = Winsock::fromLatin1(bytes);
-    fuzzapp::check(received.size() == bytes.size(), "fromLatin1 gives one character per byte");
-    fuzzapp::check(Winsock::toLatin1(received) == bytes, "toLatin1(fromLatin1(bytes)) == bytes");
+    AnswerDecoder whole;
+    fuzzapp::check(whole.take(bytes) + whole.finish() == received,
+                   "the text does not depend on how the bytes were cut");
+    const qsizetype k = decoder.switchedAt() < 0 ? received.size() : decoder.switchedAt();
+    fuzzapp::check(k <= received.size(), "the switch lies inside the text");
+    const QByteArray utf8Part = QStringView(received).first(k).toUtf8();
+    QByteArray rest;
+    fuzzapp::check(WireText::toWindows1252(QStringView(received).sliced(k), &rest),
+                   "the text after the switch has Windows-1252 bytes");
+    fuzzapp::check(utf8Part + rest == bytes, "the text turns back into the bytes that came");
+    if (decoder.switchedAt() >= 0) {
+        // Where it switched, the bytes could not go on as UTF-8: Qt's own decoder finds a bad
+        // or cut-off sequence there (U+FFFD not sent as such).
+        const QByteArrayView after = QByteArrayView(bytes).sliced(utf8Part.size());
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom);
+        const QString tail = utf8.decode(after.first(std::min<qsizetype>(after.size(), 4)));
+        fuzzapp::check(!tail.isEmpty() && tail.at(0) == QChar::ReplacementCharacter &&
+                           !after.startsWith("\xEF\xBF\xBD"),
+                       "the switch comes at the first byte that is not valid UTF-8");
+    }
 
     const QString converted = QueryForm::lfToCrLf(received);
     fuzzapp::check(converted.size() == received.size() + received.count(QLatin1Char('\n')),
