@@ -2,12 +2,15 @@
 
 #include "maskedbox.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -50,12 +53,77 @@ protected:
     }
 };
 
+// What assistive technology sees of the spinner: a spin button valued as its buddy's number.
+class UpDownAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit UpDownAccessible(UpDown *spin)
+        : QAccessibleWidget(spin, QAccessible::SpinBox) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value)
+            return QString::number(spin()->fieldValue());
+        return QAccessibleWidget::text(t);
+    }
+
+    QVariant currentValue() const override { return spin()->fieldValue(); }
+    void setCurrentValue(const QVariant &value) override {
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        if (!ok || !std::isfinite(number))
+            return;
+        spin()->setFieldValue(static_cast<int>(
+            std::clamp(std::round(number), double(spin()->minimum()), double(spin()->maximum()))));
+    }
+    QVariant maximumValue() const override { return spin()->maximum(); }
+    QVariant minimumValue() const override { return spin()->minimum(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << increaseAction() << decreaseAction();
+    }
+    void doAction(const QString &name) override {
+        if (name == increaseAction())
+            spin()->stepUp();
+        else if (name == decreaseAction())
+            spin()->stepDown();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+    QStringList keyBindingsForAction(const QString &name) const override {
+        if (name == increaseAction())
+            return {QKeySequence(Qt::Key_Up).toString()};
+        if (name == decreaseAction())
+            return {QKeySequence(Qt::Key_Down).toString()};
+        return QAccessibleWidget::keyBindingsForAction(name);
+    }
+
+private:
+    UpDown *spin() const { return static_cast<UpDown *>(object()); }
+};
+
+QAccessibleInterface *updownAccessible(const QString &key, QObject *object) {
+    if (key == QLatin1String(UpDown::staticMetaObject.className()))
+        if (auto *spin = qobject_cast<UpDown *>(object))
+            return new UpDownAccessible(spin);
+    return nullptr;
+}
+
 } // namespace
 
 UpDown::UpDown(QWidget *parent)
     : QWidget(parent)
     , m_up(new ArrowButton(Qt::UpArrow, this))
     , m_down(new ArrowButton(Qt::DownArrow, this)) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(updownAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled);
     setFocusPolicy(Qt::TabFocus);
     m_up->setObjectName(QStringLiteral("upButton"));
     m_down->setObjectName(QStringLiteral("downButton"));
@@ -66,7 +134,11 @@ UpDown::UpDown(QWidget *parent)
 }
 
 void UpDown::setBuddy(MaskEdBox *buddy) {
+    if (m_buddy)
+        disconnect(m_buddy, nullptr, this, nullptr);
     m_buddy = buddy;
+    if (m_buddy)
+        connect(m_buddy, &MaskEdBox::Change, this, &UpDown::announceValue);
 }
 
 void UpDown::setRange(int min, int max) {
@@ -79,20 +151,34 @@ void UpDown::setValue(int value) {
     m_value = std::clamp(value, m_min, m_max);
 }
 
-// A step starts from the number in the buddy when it holds one (blanks ignored), else from the
-// last value; it moves by one and is then clamped, so a field outside the range comes back to
-// its nearest end (with 10..60, "5 " up gives 10, "99" down gives 60) and the ends hold.
-void UpDown::stepBy(int delta) {
-    int start = m_value;
+int UpDown::fieldValue() const {
     if (m_buddy) {
         bool ok = false;
         const int number = QString(m_buddy->Text()).remove(QLatin1Char(' ')).toInt(&ok);
         if (ok)
-            start = number;
+            return number;
     }
-    m_value = static_cast<int>(std::clamp<qint64>(qint64{start} + delta, m_min, m_max));
+    return m_value;
+}
+
+void UpDown::setFieldValue(int value) {
+    m_value = std::clamp(value, m_min, m_max);
     if (m_buddy)
         m_buddy->SetText(QString::number(m_value));
+}
+
+// A step moves by one from fieldValue() and is then clamped, so a field outside the range comes
+// back to its nearest end (with 10..60, "5 " up gives 10, "99" down gives 60) and the ends hold.
+void UpDown::stepBy(int delta) {
+    setFieldValue(static_cast<int>(std::clamp<qint64>(qint64{fieldValue()} + delta, m_min, m_max)));
+}
+
+// Tells a listening screen reader the number changed, however the buddy was written.
+void UpDown::announceValue() {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleValueChangeEvent event(this, fieldValue());
+    QAccessible::updateAccessibility(&event);
 }
 
 QSize UpDown::sizeHint() const {

@@ -9,7 +9,8 @@ class QToolButton;
 // An up-down spinner: two arrow buttons stacked one above the other, each half the widget's
 // height, that step a number written into a buddy field. Clicking the arrows leaves the focus
 // where it is (so the buddy keeps it and sees no Validate); Tab reaches the spinner, and then the
-// Up and Down keys step it.
+// Up and Down keys step it. Assistive technology sees a spin button whose value is the buddy's
+// number, with increase and decrease actions that step it like the arrows.
 class UpDown : public QWidget {
     Q_OBJECT
 public:
@@ -25,6 +26,11 @@ public:
     void setValue(int value);
     int value() const { return m_value; }
 
+    // The number a step starts from: the buddy's when it holds one (blanks ignored), else value().
+    int fieldValue() const;
+    // Sets the value, clamped into the range, and writes it into the buddy, as a step does.
+    void setFieldValue(int value);
+
     void stepUp() { stepBy(1); }
     void stepDown() { stepBy(-1); }
 
@@ -39,6 +45,7 @@ protected:
 
 private:
     void stepBy(int delta);
+    void announceValue();
 
     QToolButton *m_up;
     QToolButton *m_down;

@@ -1,6 +1,7 @@
 #include "platform/maskedbox.h"
 #include "platform/updown.h"
 
+#include <QAccessible>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -92,6 +93,53 @@ private Q_SLOTS:
             QTest::keyClick(m_spin, how == QStringLiteral("up") ? Qt::Key_Up : Qt::Key_Down);
         }
         QCOMPARE(m_box->Text(), expected);
+    }
+
+    // Assistive technology sees a spin button, valued as the field's number in the spinner's range.
+    void accessibleSpinButton() {
+        m_spin->setAccessibleName(QStringLiteral("Timeout up-down"));
+        QAccessibleInterface *spin = QAccessible::queryAccessibleInterface(m_spin);
+        QVERIFY(spin);
+        QCOMPARE(spin->role(), QAccessible::SpinBox);
+        QCOMPARE(spin->text(QAccessible::Name), QStringLiteral("Timeout up-down"));
+        QAccessibleValueInterface *value = spin->valueInterface();
+        QVERIFY(value);
+        QCOMPARE(value->minimumValue(), QVariant(10));
+        QCOMPARE(value->maximumValue(), QVariant(60));
+        QCOMPARE(value->minimumStepSize(), QVariant(1));
+        for (int number = 10; number <= 60; ++number) {
+            m_box->SetText(QString::number(number));
+            QCOMPARE(value->currentValue(), QVariant(number));
+            QCOMPARE(spin->text(QAccessible::Value), QString::number(number));
+        }
+    }
+
+    // Its actions and a value written to it step the field like the arrows, within the range.
+    void accessibleSteps_data() {
+        QTest::addColumn<QString>("action"); // an action's name, or "set" to write the value
+        QTest::addColumn<int>("written");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("increase") << QAccessibleActionInterface::increaseAction() << 0 << "21";
+        QTest::newRow("decrease") << QAccessibleActionInterface::decreaseAction() << 0 << "19";
+        QTest::newRow("set") << "set" << 45 << "45";
+        QTest::newRow("set below range") << "set" << 3 << "10";
+        QTest::newRow("set above range") << "set" << 99 << "60";
+    }
+    void accessibleSteps() {
+        QFETCH(QString, action);
+        QFETCH(int, written);
+        QFETCH(QString, expected);
+        m_box->SetText(QStringLiteral("20"));
+        QAccessibleInterface *spin = QAccessible::queryAccessibleInterface(m_spin);
+        QVERIFY(spin && spin->actionInterface() && spin->valueInterface());
+        if (action == QLatin1String("set")) {
+            spin->valueInterface()->setCurrentValue(written);
+        } else {
+            QVERIFY(spin->actionInterface()->actionNames().contains(action));
+            spin->actionInterface()->doAction(action);
+        }
+        QCOMPARE(m_box->Text(), expected);
+        QCOMPARE(spin->valueInterface()->currentValue(), QVariant(expected.toInt()));
     }
 
     // Each arrow fills half the height and is drawn whole at the size the window gives it.

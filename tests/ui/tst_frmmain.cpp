@@ -10,6 +10,7 @@
 #include "ui/startup.h"
 #include "windowfixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -402,6 +403,39 @@ private Q_SLOTS:
         for (int i = 0; i < 70; ++i)
             spinner->stepDown();
         QCOMPARE(field->Text(), QStringLiteral("10"));
+    }
+
+    // A screen reader names each control so; the timeout's field and spinner apart.
+    void accessibleNames_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        const char *table[][2] = {
+            {"btnSearch", "Search"},
+            {"btnCopy", "Copy"},
+            {"btnInfo", "Info"},
+            {"btnExit", "Exit"},
+            {"txtSearchText", "Search text"},
+            {"mtxtTimeOut", "Timeout"},
+            {"UpDown1", "Timeout up-down"},
+            {"chkAll", "Search all servers"},
+            {"txtSearchResult", "Search result"},
+            {"lblStatus", "Status"},
+            {"lblTimeOut", "Elapsed seconds"},
+            {"imgStatus", "Status picture"},
+        };
+        for (const auto &row : table)
+            QTest::newRow(row[0]) << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1]);
+    }
+    void accessibleNames() {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        Window win;
+        QAccessibleInterface *iface =
+            QAccessible::queryAccessibleInterface(win.w.findChild<QWidget *>(control));
+        QVERIFY(iface);
+        QCOMPARE(iface->text(QAccessible::Name), name);
+        if (control == QLatin1String("UpDown1"))
+            QCOMPARE(iface->role(), QAccessible::SpinBox);
     }
 
     void displayCheck_data() {
