@@ -3,6 +3,7 @@
 #include "platform/picturebox.h"
 #include "platform/textbox.h"
 #include "platform/winsock.h"
+#include "platform/wiretext.h"
 #include "query/query.h"
 
 #include <QCheckBox>
@@ -18,6 +19,12 @@ const QString CrLf = QStringLiteral("\r\n");
 QString block(const QString &server) {
     return CrLf + QString(56, QLatin1Char('-')) + CrLf + QStringLiteral("Search results of: ") +
            server + CrLf + CrLf;
+}
+
+// The answer's text as read in one piece, LF as CR LF: what any cutting into pieces must give.
+QString wholeAnswer(const QByteArray &bytes) {
+    AnswerDecoder decoder;
+    return QueryForm::lfToCrLf(decoder.take(bytes) + decoder.finish());
 }
 
 // The window's controls without the window: what the handlers work on.
@@ -120,8 +127,10 @@ private Q_SLOTS:
         QTest::newRow("CR LF") << QByteArray("a\r\nb") << QStringLiteral("a\r\r\nb");
         QTest::newRow("lone CR") << QByteArray("a\rb") << QStringLiteral("a\rb");
         QTest::newRow("LF LF") << QByteArray("\n\n") << QStringLiteral("\r\n\r\n");
-        QTest::newRow("high bytes")
-            << QByteArray("\xE9\xFF\x80") << QStringLiteral("\u00E9\u00FF\u0080");
+        QTest::newRow("not UTF-8: Windows-1252")
+            << QByteArray("\xE9\xFF\x80") << QStringLiteral("\u00E9\u00FF\u20AC");
+        QTest::newRow("UTF-8") << QByteArray("\xC3\xA9\xE2\x82\xAC")
+                               << QStringLiteral("\u00E9\u20AC");
         QTest::newRow("NUL") << QByteArray("a\0b", 3)
                              << QStringLiteral("a") + QChar(0) + QStringLiteral("b");
         const QStringList samples = {
@@ -132,14 +141,7 @@ private Q_SLOTS:
             const QByteArray bytes =
                 FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/samples/") + name);
             QVERIFY2(!bytes.isEmpty(), qPrintable(name));
-            QString expected;
-            for (const char b : bytes) {
-                if (b == '\n')
-                    expected += CrLf;
-                else
-                    expected += QChar(char16_t(uchar(b)));
-            }
-            QTest::newRow(qPrintable(name)) << bytes << expected;
+            QTest::newRow(qPrintable(name)) << bytes << wholeAnswer(bytes);
         }
     }
     void exactText() {
@@ -193,8 +195,7 @@ private Q_SLOTS:
         Form f;
         f.start(server);
         QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 20000);
-        QCOMPARE(f.text(), block(QStringLiteral("127.0.0.1")) +
-                               QueryForm::lfToCrLf(QString::fromLatin1(answer)));
+        QCOMPARE(f.text(), block(QStringLiteral("127.0.0.1")) + wholeAnswer(answer));
     }
 
     // One frame per arrival, 0 1 2 3 0 ..., continuing across queries.
@@ -219,6 +220,31 @@ private Q_SLOTS:
         }
         QCOMPARE(f.framesShown, (QList<int>{0, 1, 2, 3, 0}));
         QCOMPARE(f.query->intFrame, qint16(1));
+    }
+
+    // Every Search shows the status picture again, hidden as the last query ended; the next data
+    // then shows its frame there.
+    void searchShowsStatusPicture() {
+        FakeWhois server;
+        QVERIFY(server.listen());
+        Form f;
+        f.c.Winsock1->setTestPort(server.port());
+        f.setServers({server.host()});
+        f.c.txtSearchText->setText(QStringLiteral("q"));
+        server.answerAndClose("first");
+        f.query->btnSearch_Click();
+        QTRY_VERIFY(!f.running());
+        QVERIFY(f.c.imgStatus->isHidden());
+
+        server.staySilent();
+        f.c.imgStatus->SetPicture(QPixmap());
+        f.query->btnSearch_Click();
+        QVERIFY(!f.c.imgStatus->isHidden());
+        QTRY_COMPARE(server.requests().size(), 2);
+        server.lastSocket()->write("x");
+        QTRY_VERIFY(!f.c.imgStatus->Picture().isNull());
+        QVERIFY(!f.c.imgStatus->isHidden());
+        QCOMPARE(f.framesShown, (QList<int>{0, 1}));
     }
 
     void frameIndexOutOfRange_data() {
