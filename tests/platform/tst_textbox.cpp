@@ -1,7 +1,10 @@
 #include "platform/textbox.h"
 
 #include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 
 class tst_TextBox : public QObject {
     Q_OBJECT
@@ -60,6 +63,60 @@ private Q_SLOTS:
         }
         QCOMPARE(pieces.Text(), text);
         QCOMPARE(pieces.toPlainText(), whole.toPlainText());
+    }
+
+    // Text arriving at the end moves neither a reader who scrolled nor a selection, and is only
+    // inserted: what the box already shows is left in place.
+    void appendLeavesViewAlone_data() {
+        QTest::addColumn<int>("firstShown");
+        QTest::addColumn<int>("selectedBlock");
+        QTest::newRow("scrolled up to read") << 40 << -1;
+        QTest::newRow("text selected at the top") << 0 << 3;
+        QTest::newRow("text selected, scrolled") << 25 << 30;
+    }
+    void appendLeavesViewAlone() {
+        QFETCH(int, firstShown);
+        QFETCH(int, selectedBlock);
+        TextBox box;
+        box.resize(300, 200);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        box.AppendText(QString(300, QLatin1Char('w')) + QStringLiteral("\r\n"));
+        for (int i = 0; i < 100; ++i)
+            box.AppendText(QStringLiteral("line %1 of the answer\r\n").arg(i));
+        QScrollBar *bar = box.verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > firstShown);
+        if (selectedBlock >= 0) {
+            QTextCursor selection(box.document()->findBlockByNumber(selectedBlock));
+            selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+            box.setTextCursor(selection);
+        }
+        bar->setValue(firstShown);
+        box.horizontalScrollBar()->setValue(box.horizontalScrollBar()->maximum() / 2);
+        const int column = box.horizontalScrollBar()->value();
+        QVERIFY(column > 0);
+        const QTextCursor before = box.textCursor();
+        const QTextBlock firstBlock = box.document()->firstBlock();
+        const int length = box.document()->characterCount();
+        QSignalSpy changes(box.document(), &QTextDocument::contentsChange);
+
+        for (int i = 0; i < 50; ++i)
+            box.AppendText(QStringLiteral("more %1 ").arg(i) + QString(i % 3, QLatin1Char('\n')));
+        QCoreApplication::processEvents();
+
+        QCOMPARE(bar->value(), firstShown);
+        QCOMPARE(box.horizontalScrollBar()->value(), column);
+        QCOMPARE(box.textCursor().anchor(), before.anchor());
+        QCOMPARE(box.textCursor().position(), before.position());
+        QCOMPARE(box.textCursor().selectedText(), before.selectedText());
+        QVERIFY(box.document()->firstBlock() == firstBlock);
+        QCOMPARE(changes.size(), 50);
+        int end = length - 1;
+        for (const QList<QVariant> &change : changes) {
+            QCOMPARE(change.at(0).toInt(), end); // from: the end
+            QCOMPARE(change.at(1).toInt(), 0);   // nothing removed
+            end += change.at(2).toInt();
+        }
     }
 
     // A line longer than the shown limit is shown in parts; the text keeps it whole.

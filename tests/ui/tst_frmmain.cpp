@@ -35,7 +35,12 @@ private Q_SLOTS:
         for (int i = 0; i < servers->count(); ++i)
             items << servers->itemText(i);
         QCOMPARE(items, frmMain::whoisServers());
-        QCOMPARE(items.first(), QStringLiteral("whois.ripe.net"));
+        const QStringList builtIn = {
+            QStringLiteral("whois.ripe.net"),  QStringLiteral("whois.verisign-grs.com"),
+            QStringLiteral("whois.nic.mil"),   QStringLiteral("whois.nic.gov"),
+            QStringLiteral("whois.apnic.net"), QStringLiteral("whois.arin.net"),
+            QStringLiteral("whois.denic.de"),  QStringLiteral("whois.nic.at")};
+        QCOMPARE(items, builtIn);
         QCOMPARE(servers->currentText(), QStringLiteral("whois.ripe.net"));
         QVERIFY(!win.get<QCheckBox>("chkAll")->isChecked());
         QCOMPARE(win.get<MaskEdBox>("mtxtTimeOut")->Text(), QStringLiteral("10"));
