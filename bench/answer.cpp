@@ -16,9 +16,44 @@ constexpr std::array<const char *, 24> Words = {
     "ASSIGNED", "PA",           "RIPE-NCC-HM-MNT", "Internet",  "Services",   "backbone",
     "transit",  "customers",    "Frankfurt",       "Vienna",    "hostmaster", "abuse",
     "contact",  "maintained",   "allocation",      "routing",   "policy",     "infrastructure"};
+// Names and words as registries in many countries write them.
+constexpr std::array<const char *, 24> WordsUtf8 = {
+    "Bor\u00E5s",
+    "M\u00FCller",
+    "S\u00E3o Paulo",
+    "Z\u00FCrich",
+    "\u0141\u00F3d\u017A",
+    "\u010Cesk\u00E9",
+    "\u041C\u043E\u0441\u043A\u0432\u0430",
+    "\u0421\u0435\u0442\u044C",
+    "\u0391\u03B8\u03AE\u03BD\u03B1",
+    "\u0627\u0644\u0642\u0627\u0647\u0631\u0629",
+    "\u0926\u093F\u0932\u094D\u0932\u0940",
+    "\u5317\u4EAC",
+    "\u6771\u4EAC\u90FD",
+    "\u30CD\u30C3\u30C8\u30EF\u30FC\u30AF",
+    "\uC11C\uC6B8",
+    "\uAD6C\uAE00\uCF54\uB9AC\uC544",
+    "Network",
+    "Registry",
+    "ASSIGNED",
+    "hostmaster",
+    "\u00C9tablissement",
+    "Stra\u00DFe",
+    "\u20AC",
+    "\U0001F310",
+};
 } // namespace
 
-QByteArray whoisAnswer(qsizetype bytes) {
+QString answerTextArg(AnswerText text) {
+    return text == AnswerText::Utf8 ? QStringLiteral("utf8") : QStringLiteral("ascii");
+}
+
+AnswerText answerTextFromArg(const QString &arg) {
+    return arg == QLatin1String("utf8") ? AnswerText::Utf8 : AnswerText::Ascii;
+}
+
+QByteArray whoisAnswer(qsizetype bytes, AnswerText text) {
     std::mt19937 rng(43); // fixed seed: the same answer on every run and in every process
     auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
 
@@ -36,11 +71,18 @@ QByteArray whoisAnswer(qsizetype bytes) {
         while (line.size() < length) {
             if (pick(0, 4) == 0)
                 line += QByteArray::number(pick(1, 99999));
+            else if (text == AnswerText::Utf8)
+                line += QByteArray(WordsUtf8[std::size_t(pick(0, int(WordsUtf8.size()) - 1))]);
             else
                 line += Words[std::size_t(pick(0, int(Words.size()) - 1))];
             line += ' ';
         }
-        line.truncate(length);
+        // Cut at a character boundary: never inside a UTF-8 sequence.
+        qsizetype cut = length;
+        while (cut > 0 && cut < line.size() &&
+               (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+            --cut;
+        line.truncate(cut);
         out += line.trimmed();
         out += '\n';
         if (++lineInObject == 12) {
@@ -48,15 +90,20 @@ QByteArray whoisAnswer(qsizetype bytes) {
             lineInObject = 0;
         }
     }
-    out.truncate(bytes);
-    out[bytes - 1] = '\n';
+    // The last line ends early, at a character boundary, filled up with blanks.
+    qsizetype cut = bytes - 1;
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
+        --cut;
+    out.truncate(cut);
+    out += QByteArray(bytes - 1 - cut, ' ');
+    out += '\n';
     return out;
 }
 
 QString expectedResult(const QString &server, const QByteArray &answer) {
     const QString crlf = QStringLiteral("\r\n");
     return crlf + QString(56, QLatin1Char('-')) + crlf + QStringLiteral("Search results of: ") +
-           server + crlf + crlf + QueryForm::lfToCrLf(QString::fromLatin1(answer));
+           server + crlf + crlf + QueryForm::lfToCrLf(QString::fromUtf8(answer));
 }
 
 } // namespace bench

@@ -9,9 +9,16 @@ namespace bench {
 constexpr qsizetype MiB = 1024 * 1024;
 constexpr qsizetype ChunkSize = 64 * 1024;
 
-// Exactly `bytes` bytes of RIPE-style object lines (60 to 80 characters, LF line ends,
-// printable ASCII), ending in LF.
-QByteArray whoisAnswer(qsizetype bytes);
+// What an answer's values are written in: printable ASCII, or UTF-8 in a mix of scripts
+// (Latin with diacritics, Cyrillic, Greek, Arabic, Devanagari, Chinese, Japanese, Korean).
+enum class AnswerText { Ascii, Utf8 };
+// As a child process's argument: "ascii" or "utf8".
+QString answerTextArg(AnswerText text);
+AnswerText answerTextFromArg(const QString &arg);
+
+// Exactly `bytes` bytes of RIPE-style object lines (60 to 80 characters, LF line ends), ending
+// in LF; valid UTF-8 throughout.
+QByteArray whoisAnswer(qsizetype bytes, AnswerText text = AnswerText::Ascii);
 
 // What the result box holds after a query to `server` answered with `answer`.
 QString expectedResult(const QString &server, const QByteArray &answer);

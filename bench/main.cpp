@@ -9,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 #include <QSysInfo>
 #include <QtGlobal>
 
@@ -23,6 +22,8 @@
 
 namespace {
 
+using bench::AnswerText;
+using bench::answerTextArg;
 using bench::ChildProcess;
 using bench::MiB;
 using bench::monoSeconds;
@@ -108,10 +109,10 @@ QString fmt(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
 
-// One size of answer: the window's intake, whois(1) on the same server, the floor and the
-// naive box. Returns the median intake seconds (0 when it failed).
+// One size of answer: the window's intake, the floor and the naive box. Returns the median
+// intake seconds (0 when it failed).
 struct IntakeResult {
-    double seconds = 0, floor = 0, naive = 0, whois = 0;
+    double seconds = 0, floor = 0, naive = 0;
     QJsonObject run; // the median intake run
     bool textExact = false;
     // Memory of the run with the largest peak (peaks vary with how the answer is cut up).
@@ -122,15 +123,20 @@ struct IntakeResult {
     int fewestPieces = 1 << 30, mostPieces = 0;
 };
 
-IntakeResult measureSize(int mib, int repetitions) {
+// For a UTF-8 answer only the intake and the floor are measured: the other baselines do not
+// depend on the text.
+IntakeResult measureSize(int mib, int repetitions, AnswerText text = AnswerText::Ascii) {
     IntakeResult out;
     const qint64 bytes = mib * MiB;
     const QString size = QString::number(bytes);
-    const QString label = QStringLiteral("%1 MiB").arg(mib);
+    const QString textArg = answerTextArg(text);
+    const bool ascii = text == AnswerText::Ascii;
+    const QString label =
+        ascii ? QStringLiteral("%1 MiB").arg(mib) : QStringLiteral("%1 MiB UTF-8").arg(mib);
     QJsonObject details;
 
     ChildProcess server;
-    const quint16 port = startServer(server, {QStringLiteral("answer"), size});
+    const quint16 port = startServer(server, {QStringLiteral("answer"), size, textArg});
     if (port == 0) {
         std::fprintf(stderr, "the answer server did not start\n");
         return out;
@@ -138,7 +144,8 @@ IntakeResult measureSize(int mib, int repetitions) {
     std::vector<QJsonObject> runs;
     bool allExact = true;
     for (int i = 0; i < repetitions; ++i) {
-        const QJsonObject r = runChild({QStringLiteral("intake"), size, QString::number(port)}, 90);
+        const QJsonObject r =
+            runChild({QStringLiteral("intake"), size, QString::number(port), textArg}, 90);
         if (r.isEmpty())
             continue;
         allExact = allExact && r.value(QStringLiteral("textExact")).toBool() &&
@@ -171,38 +178,12 @@ IntakeResult measureSize(int mib, int repetitions) {
         out.textExact = allExact;
     }
 
-    // whois(1) on the same server, as a timing baseline only.
-    const QString whois = QStandardPaths::findExecutable(QStringLiteral("whois"));
-    if (!whois.isEmpty()) {
-        const QStringList args = {QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                                  QStringLiteral("-p"), QString::number(port),
-                                  QStringLiteral("example.com")};
-        std::vector<double> times;
-        for (int i = 0; i < repetitions; ++i) {
-            ChildProcess p;
-            const double t0 = monoSeconds();
-            if (!p.start(whois, args, true, g_log))
-                break;
-            if (p.wait(60) != 0)
-                break;
-            times.push_back(monoSeconds() - t0);
-        }
-        ChildProcess check; // untimed: did whois(1) get every byte?
-        qint64 got = -1;
-        if (check.start(whois, args, false, g_log)) {
-            got = check.readAll(60).size();
-            check.wait(5);
-        }
-        details[QStringLiteral("whoisBytes")] = double(got);
-        if (!times.empty())
-            out.whois = median(times);
-    }
     server.stop();
 
     std::vector<double> floors;
     QJsonArray floorRuns;
     for (int i = 0; i < repetitions; ++i) {
-        const QJsonObject r = runChild({QStringLiteral("floor"), size}, 60);
+        const QJsonObject r = runChild({QStringLiteral("floor"), size, textArg}, 60);
         if (r.isEmpty())
             continue;
         floors.push_back(r.value(QStringLiteral("seconds")).toDouble());
@@ -211,7 +192,8 @@ IntakeResult measureSize(int mib, int repetitions) {
     details[QStringLiteral("floorRuns")] = floorRuns;
     out.floor = median(floors);
 
-    const QJsonObject naive = runChild({QStringLiteral("naive"), size, QStringLiteral("40")}, 90);
+    const QJsonObject naive =
+        ascii ? runChild({QStringLiteral("naive"), size, QStringLiteral("40")}, 90) : QJsonObject();
     details[QStringLiteral("naive")] = naive;
     out.naive = naive.value(QStringLiteral("seconds")).toDouble();
     g_details[label] = details;
@@ -224,6 +206,8 @@ IntakeResult measureSize(int mib, int repetitions) {
     addRow(
         QStringLiteral("floor %1: one setPlainText (median of %2)").arg(label).arg(floors.size()),
         out.floor, QStringLiteral("s"));
+    if (!ascii)
+        return out;
     if (naive.value(QStringLiteral("complete")).toBool())
         addRow(QStringLiteral("naive %1: setPlainText per 64 KiB").arg(label), out.naive,
                QStringLiteral("s"));
@@ -235,12 +219,6 @@ IntakeResult measureSize(int mib, int repetitions) {
                        .arg(naive.value(QStringLiteral("pieces")).toInt())
                        .arg(fmt(out.naive, 1)),
                    QStringLiteral("s"));
-    if (whois.isEmpty())
-        addTextRow(QStringLiteral("whois(1) %1 to /dev/null").arg(label), QStringLiteral("n/a"),
-                   QStringLiteral("s"));
-    else
-        addRow(QStringLiteral("whois(1) %1 to /dev/null").arg(label), out.whois,
-               QStringLiteral("s"));
     return out;
 }
 
@@ -313,17 +291,23 @@ int orchestrate(const QString &jsonPath) {
             .arg(machine[QStringLiteral("kernel")].toString(),
                  machine[QStringLiteral("platform")].toString()),
     };
-    // 1 and 5: intake beside the floor, the naive box and whois(1).
+    // 1 and 5: intake beside the floor and the naive box.
     std::fprintf(stderr, "intake 1 MiB ...\n");
     const IntakeResult one = measureSize(1, 9);
     std::fprintf(stderr, "intake 10 MiB ...\n");
     const IntakeResult ten = measureSize(10, 5);
+    std::fprintf(stderr, "intake 10 MiB, UTF-8 in mixed scripts ...\n");
+    const IntakeResult tenUtf8 = measureSize(10, 5, AnswerText::Utf8);
     if (one.floor > 0)
         addRow(QStringLiteral("intake / floor, 1 MiB"), one.seconds / one.floor,
                QStringLiteral("x"));
     const double vsFloor = ten.floor > 0 ? ten.seconds / ten.floor : 0;
     addRow(QStringLiteral("intake / floor, 10 MiB"), vsFloor, QStringLiteral("x"),
            QStringLiteral("<= 1.5"), verdict(ten.seconds > 0 && vsFloor <= 1.5));
+    const double vsFloorUtf8 = tenUtf8.floor > 0 ? tenUtf8.seconds / tenUtf8.floor : 0;
+    addRow(QStringLiteral("intake / floor, 10 MiB UTF-8 (mixed scripts)"), vsFloorUtf8,
+           QStringLiteral("x"), QStringLiteral("<= 1.5"),
+           verdict(tenUtf8.seconds > 0 && vsFloorUtf8 <= 1.5));
     const double scale = one.seconds > 0 ? ten.seconds / one.seconds : 0;
     addRow(QStringLiteral("intake 10 MiB / intake 1 MiB"), scale, QStringLiteral("x"),
            QStringLiteral("<= 12"), verdict(ten.seconds > 0 && one.seconds > 0 && scale <= 12));

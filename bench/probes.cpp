@@ -109,7 +109,7 @@ TextBox *freshBox(Window &win) {
     return box;
 }
 
-int intake(qsizetype bytes, quint16 port) {
+int intake(qsizetype bytes, quint16 port, AnswerText text) {
     Window win(port);
     qint64 pieces = 0;
     qint64 largestPiece = 0;
@@ -129,7 +129,7 @@ int intake(qsizetype bytes, quint16 port) {
     const qint64 hwm = statusKb("VmHWM");
     const qint64 rssAfter = statusKb("VmRSS");
 
-    const QString expected = expectedResult(Server, whoisAnswer(bytes));
+    const QString expected = expectedResult(Server, whoisAnswer(bytes, text));
     QJsonObject r;
     r[QStringLiteral("seconds")] = t2 - t0;
     r[QStringLiteral("queryEndedSeconds")] = t1 - t0;
@@ -147,10 +147,10 @@ int intake(qsizetype bytes, quint16 port) {
     return 0;
 }
 
-int floorBox(qsizetype bytes) {
+int floorBox(qsizetype bytes, AnswerText text) {
     Window win(0);
     qsizetype column = 0;
-    QString shown = TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes)), column);
+    QString shown = TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes, text)), column);
     TextBox *box = freshBox(win);
 
     resetPeakRss();
@@ -188,9 +188,9 @@ int naiveBox(qsizetype bytes, double budgetSeconds) {
         if (i == 0)
             soFar += TextBox::displayForm(full, column);
         else
-            soFar += TextBox::displayForm(QueryForm::lfToCrLf(QString::fromLatin1(
-                                              answer.mid((i - 1) * ChunkSize, ChunkSize))),
-                                          column);
+            soFar += TextBox::displayForm(
+                QueryForm::lfToCrLf(QString::fromUtf8(answer.mid((i - 1) * ChunkSize, ChunkSize))),
+                column);
         box->setPlainText(soFar);
         QCoreApplication::processEvents();
         ++done;
@@ -414,9 +414,9 @@ int childMain(int argc, char *argv[]) {
 
     QApplication app(argc, argv);
     if (kind == QLatin1String("intake"))
-        return intake(arg(3).toLongLong(), quint16(arg(4).toUInt()));
+        return intake(arg(3).toLongLong(), quint16(arg(4).toUInt()), answerTextFromArg(arg(5)));
     if (kind == QLatin1String("floor"))
-        return floorBox(arg(3).toLongLong());
+        return floorBox(arg(3).toLongLong(), answerTextFromArg(arg(4)));
     if (kind == QLatin1String("naive"))
         return naiveBox(arg(3).toLongLong(), arg(4).toDouble());
     if (kind == QLatin1String("sweep"))

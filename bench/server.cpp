@@ -109,7 +109,7 @@ int serverMain(int argc, char *argv[]) {
     bool cycle = false;
     if (mode == QLatin1String("answer")) {
         total = args.value(1).toLongLong();
-        block = whoisAnswer(total);
+        block = whoisAnswer(total, answerTextFromArg(args.value(2)));
     } else if (mode == QLatin1String("flood")) {
         total = args.value(1).toLongLong();
         seconds = args.value(2).toDouble();

@@ -13,14 +13,13 @@ run_packages=(
     fonts-liberation2 libfontconfig-dev libicu-dev
 )
 # Virtual X server and X11 tools for the window tests and screenshots, validators for the
-# desktop entry and metainfo, package building and checking, manual page rendering, clang's
-# libFuzzer, and Debian's command-line whois beside which the benchmark measures.
+# desktop entry and metainfo, package building and checking, manual page rendering, and clang's
+# libFuzzer.
 test_packages=(
     xvfb xauth x11-utils imagemagick python3
     appstream desktop-file-utils
     dpkg-dev lintian man-db groff-base
     clang libclang-rt-14-dev
-    whois
 )
 
 case "${1:-test}" in
