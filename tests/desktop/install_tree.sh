@@ -10,12 +10,8 @@ set -euo pipefail
 cmake=$1
 build=$2
 
-for tool in appstreamcli identify; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: '$tool' is not installed (packages appstream, imagemagick)"
-        exit 77
-    fi
-done
+source "$(dirname "$0")/need_tools.sh"
+need_tools 77 "appstream, imagemagick" appstreamcli identify
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

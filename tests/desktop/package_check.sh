@@ -13,18 +13,9 @@ source_dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
 readonly ID=org.lumbra.lumbra
 
-for tool in lintian dpkg-deb; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: '$tool' is not installed (Debian packages lintian, dpkg), the package is not checked"
-        exit 77
-    fi
-done
-for tool in dpkg-parsechangelog man groff; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "FAIL: '$tool' is not installed (Debian packages dpkg-dev, man-db, groff-base)"
-        exit 1
-    fi
-done
+source "$here/need_tools.sh"
+need_tools 77 "lintian, dpkg" lintian dpkg-deb
+need_tools 1 "dpkg-dev, man-db, groff-base" dpkg-parsechangelog man groff
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

@@ -12,12 +12,8 @@ lumbra=$1
 desktop_file=$2
 wm_delete=$3
 
-for tool in Xvfb xwininfo xprop import identify python3; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: '$tool' is not installed (packages xvfb, x11-utils, imagemagick, python3)"
-        exit 77
-    fi
-done
+source "$(dirname "$0")/need_tools.sh"
+need_tools 77 "xvfb, x11-utils, imagemagick, python3" Xvfb xwininfo xprop import identify python3
 
 # Window placement and client size in twips, as the program lays them out.
 readonly LEFT=1344 TOP=1656 WIDTH=6636 HEIGHT=6000
