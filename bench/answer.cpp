@@ -43,6 +43,14 @@ constexpr std::array<const char *, 24> WordsUtf8 = {
     "\u20AC",
     "\U0001F310",
 };
+
+// Cuts UTF-8 text to at most `size` bytes, never inside a character.
+void truncateAtCharacter(QByteArray &text, qsizetype size) {
+    while (size > 0 && size < text.size() &&
+           (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+        --size;
+    text.truncate(size);
+}
 } // namespace
 
 QString answerTextArg(AnswerText text) {
@@ -77,12 +85,7 @@ QByteArray whoisAnswer(qsizetype bytes, AnswerText text) {
                 line += Words[std::size_t(pick(0, int(Words.size()) - 1))];
             line += ' ';
         }
-        // Cut at a character boundary: never inside a UTF-8 sequence.
-        qsizetype cut = length;
-        while (cut > 0 && cut < line.size() &&
-               (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
-            --cut;
-        line.truncate(cut);
+        truncateAtCharacter(line, length);
         out += line.trimmed();
         out += '\n';
         if (++lineInObject == 12) {
@@ -90,12 +93,9 @@ QByteArray whoisAnswer(qsizetype bytes, AnswerText text) {
             lineInObject = 0;
         }
     }
-    // The last line ends early, at a character boundary, filled up with blanks.
-    qsizetype cut = bytes - 1;
-    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
-        --cut;
-    out.truncate(cut);
-    out += QByteArray(bytes - 1 - cut, ' ');
+    // The last line ends early where it would cut a character, filled up with blanks.
+    truncateAtCharacter(out, bytes - 1);
+    out += QByteArray(bytes - 1 - out.size(), ' ');
     out += '\n';
     return out;
 }
