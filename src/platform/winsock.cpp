@@ -111,7 +111,7 @@ void Winsock::onRemoteClosed(QTcpSocket *socket) {
 
 void Winsock::SendData(const QString &data) {
     if (m_socket && m_state == sckConnected)
-        m_socket->write(WireText::queryBytes(data));
+        m_socket->write(WireText::queryBytes(data, m_remoteHost));
 }
 
 bool Winsock::GetData(QString &data, int type, qint32 maxLen) {

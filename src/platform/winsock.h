@@ -53,7 +53,8 @@ public:
     // Starts connecting to RemoteHost:RemotePort and returns at once. A host text that cannot
     // be used leaves the control in sckError without any notification.
     void Connect();
-    // Sends the text in Windows-1252 when that holds every character, else in UTF-8 (see
+    // Sends the text as RemoteHost reads it: domain names in ACE form (or Unicode, where the
+    // server wants that), in Windows-1252 where it holds every character, else in UTF-8 (see
     // WireText::queryBytes); ignored unless connected.
     void SendData(const QString &data);
     // Takes up to maxLen received bytes as text (see AnswerDecoder). Bytes that end inside a

@@ -1,7 +1,10 @@
 #include "wiretext.h"
 
+#include <QUrl>
+
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -43,6 +46,76 @@ const Windows1252 &windows1252() {
     return table;
 }
 
+// How a server reads a query: domain names in ASCII or Unicode form; the rest of the text in
+// Windows-1252 where it holds it, or always in UTF-8.
+enum class Names { Ace, Unicode };
+enum class Text { Windows1252OrUtf8, Utf8 };
+
+struct ServerRule {
+    QLatin1StringView host;
+    Names names;
+    Text text;
+};
+
+// Servers that read queries otherwise than most; a host missing here gets ACE names and the
+// Western code page where possible.
+constexpr ServerRule serverRules[] = {
+    // DENIC documents UTF-8 as its character set and answers a bare ACE name "invalid".
+    {QLatin1StringView("whois.denic.de"), Names::Unicode, Text::Utf8},
+};
+
+constexpr ServerRule defaultRule{QLatin1StringView(), Names::Ace, Text::Windows1252OrUtf8};
+
+const ServerRule &ruleFor(QStringView server) {
+    QStringView host = server.trimmed();
+    if (host.endsWith(QLatin1Char('.')))
+        host.chop(1);
+    for (const ServerRule &rule : serverRules) {
+        if (host.compare(rule.host, Qt::CaseInsensitive) == 0)
+            return rule;
+    }
+    return defaultRule;
+}
+
+bool isAscii(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// The ASCII form of a word that is an internationalised domain name (letters, digits, hyphens
+// and at least one dot once converted); empty for any other word.
+QByteArray domainAce(QStringView word) {
+    const QByteArray ace = QUrl::toAce(word.toString());
+    const bool hostChars = std::all_of(ace.begin(), ace.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '.';
+    });
+    return hostChars && ace.contains('.') ? ace : QByteArray();
+}
+
+// The text with each word that is an internationalised domain name in the form the server
+// looks names up by. Blanks between words stay exactly as typed.
+QString withDomainNames(QStringView text, Names form) {
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype end = i;
+        const bool blank = text.at(i).isSpace();
+        while (end < text.size() && text.at(end).isSpace() == blank)
+            ++end;
+        const QStringView run = text.sliced(i, end - i);
+        const QByteArray ace = blank || isAscii(run) ? QByteArray() : domainAce(run);
+        if (ace.isEmpty())
+            out += run;
+        else if (form == Names::Ace)
+            out += QString::fromLatin1(ace);
+        else
+            out += QUrl::fromAce(ace, QUrl::IgnoreIDNWhitelist);
+        i = end;
+    }
+    return out;
+}
+
 } // namespace
 
 QString WireText::fromWindows1252(QByteArrayView bytes) {
@@ -67,11 +140,15 @@ bool WireText::toWindows1252(QStringView text, QByteArray *bytes) {
     return true;
 }
 
-QByteArray WireText::queryBytes(QStringView text) {
+QByteArray WireText::queryBytes(QStringView text, QStringView server) {
+    if (isAscii(text))
+        return text.toLatin1();
+    const ServerRule &rule = ruleFor(server);
+    const QString query = withDomainNames(text, rule.names);
     QByteArray bytes;
-    if (toWindows1252(text, &bytes))
+    if (rule.text == Text::Windows1252OrUtf8 && toWindows1252(query, &bytes))
         return bytes;
-    return text.toUtf8();
+    return query.toUtf8();
 }
 
 QString AnswerDecoder::take(QByteArrayView bytes) {

@@ -15,9 +15,13 @@ namespace WireText {
 QString fromWindows1252(QByteArrayView bytes);
 // False (bytes unspecified) when a character has no byte in Windows-1252.
 bool toWindows1252(QStringView text, QByteArray *bytes);
-// A query's bytes: Windows-1252 when it holds every character of the text, else UTF-8, so
-// that no character is ever replaced.
-QByteArray queryBytes(QStringView text);
+// A query's bytes as the given server (RemoteHost's text) reads them. Each blank-separated
+// word that is an internationalised domain name goes out in its ASCII (punycode) form, which
+// registries look names up by; then the whole text goes out in Windows-1252 when that holds
+// every character, else in UTF-8, so that no character is ever replaced. A few servers want
+// names in their Unicode form and text in UTF-8 (see the table in wiretext.cpp). A query of
+// ASCII characters alone goes out unchanged everywhere.
+QByteArray queryBytes(QStringView text, QStringView server = {});
 } // namespace WireText
 
 // Reads the bytes of one connection as text, piece by piece.

@@ -172,35 +172,69 @@ private Q_SLOTS:
         }
     }
 
-    // A query goes out in Windows-1252 if that holds all of it, else whole in UTF-8.
+    // A query's bytes at a server: internationalised domain names in ACE form (Unicode at
+    // DENIC), then Windows-1252 if that holds all of it (never at DENIC), else whole in UTF-8.
     void queryBytes_data() {
         QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("server");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("ascii") << "example.com" << QByteArray("example.com");
-        QTest::newRow("latin letter")
-            << QStringLiteral("m\u00FCller.de") << QByteArray("m\xFCller.de");
-        QTest::newRow("euro") << QStringLiteral("\u20ACuro") << QByteArray("\x80uro");
-        QTest::newRow("a hole") << QStringLiteral("\u0081") << QByteArray("\x81");
-        QTest::newRow("japanese") << QStringLiteral("\u4F8B\u3048.jp")
-                                  << QByteArray("\xE4\xBE\x8B\xE3\x81\x88.jp");
-        QTest::newRow("emoji") << QStringLiteral("\U0001F600.ws")
-                               << QByteArray("\xF0\x9F\x98\x80.ws");
-        QTest::newRow("mixed goes whole in UTF-8")
-            << QStringLiteral("\u00FC\u4F8B") << QByteArray("\xC3\xBC\xE4\xBE\x8B");
+        const QString verisign = QStringLiteral("whois.verisign-grs.com");
+        const QString denic = QStringLiteral("whois.denic.de");
+        const QString other = QStringLiteral("whois.example.net");
+        QTest::newRow("ascii") << "example.com" << other << QByteArray("example.com");
+        QTest::newRow("ascii at denic unchanged")
+            << "Example.DE  =x" << denic << QByteArray("Example.DE  =x");
+        QTest::newRow("idn at verisign")
+            << QStringLiteral("m\u00FCller.com") << verisign << QByteArray("xn--mller-kva.com");
+        QTest::newRow("idn, keyword and blanks kept")
+            << QStringLiteral("domain \t m\u00FCller.com ") << verisign
+            << QByteArray("domain \t xn--mller-kva.com ");
+        QTest::newRow("two names, uppercase, sharp s")
+            << QStringLiteral("M\u00FCller.DE stra\u00DFe.de") << other
+            << QByteArray("xn--mller-kva.de xn--strae-oqa.de");
+        QTest::newRow("japanese, ideographic full stop")
+            << QStringLiteral("\u4F8B\u3048\u3002jp") << other << QByteArray("xn--r8jz45g.jp");
+        QTest::newRow("emoji name")
+            << QStringLiteral("\U0001F600.ws") << other << QByteArray("xn--e28h.ws");
+        QTest::newRow("no dot, no name")
+            << QStringLiteral("M\u00FCller GmbH") << other << QByteArray("M\xFCller GmbH");
+        QTest::newRow("e-mail address is no name") << QStringLiteral("j\u00FCrgen@m\u00FCller.de")
+                                                   << other << QByteArray("j\xFCrgen@m\xFCller.de");
+        QTest::newRow("flag is no name")
+            << QStringLiteral("=m\u00FCller.com") << verisign << QByteArray("=m\xFCller.com");
+        QTest::newRow("euro") << QStringLiteral("\u20ACuro") << other << QByteArray("\x80uro");
+        QTest::newRow("a hole") << QStringLiteral("\u0081") << other << QByteArray("\x81");
+        QTest::newRow("beyond 1252 goes whole in UTF-8")
+            << QStringLiteral("\u00FC\u4F8B") << other << QByteArray("\xC3\xBC\xE4\xBE\x8B");
+        QTest::newRow("denic: name in Unicode, UTF-8")
+            << QStringLiteral("M\u00FCller.DE") << denic << QByteArray("m\xC3\xBCller.de");
+        QTest::newRow("denic: any case, blanks, trailing dot")
+            << QStringLiteral("M\u00FCller GmbH") << QStringLiteral(" WHOIS.Denic.DE. ")
+            << QByteArray("M\xC3\xBCller GmbH");
+        QTest::newRow("denic's name alone is no rule")
+            << QStringLiteral("M\u00FCller") << QStringLiteral("whois.denic.de.example")
+            << QByteArray("M\xFCller");
     }
     void queryBytes() {
         QFETCH(QString, query);
+        QFETCH(QString, server);
         QFETCH(QByteArray, bytes);
+        QCOMPARE(WireText::queryBytes(query, server), bytes);
+    }
+
+    // SendData encodes the query for the server it was connected to.
+    void sendDataKnowsTheServer() {
         FakeWhois server;
         QVERIFY(server.listen());
         server.answerAndClose("ok");
         Winsock ws;
         Reader reader(ws);
+        ws.setTestHosts({{QStringLiteral("whois.denic.de"), QStringLiteral("127.0.0.1")}});
         connect(&ws, &Winsock::Connected, &ws,
-                [&ws, query] { ws.SendData(query + QStringLiteral("\r\n")); });
-        connectTo(ws, server, QStringLiteral("127.0.0.1"));
+                [&ws] { ws.SendData(QStringLiteral("M\u00FCller.DE\r\n")); });
+        connectTo(ws, server, QStringLiteral("whois.denic.de"));
         QTRY_COMPARE(reader.closes, 1);
-        QCOMPARE(server.requests(), QList<QByteArray>{bytes + "\r\n"});
+        QCOMPARE(server.requests(), QList<QByteArray>{"m\xC3\xBCller.de\r\n"});
     }
 
     void exchange() {
