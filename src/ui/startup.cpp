@@ -228,7 +228,7 @@ void DisplayConnectGuard::release() {
 
 void describeApplication() {
     QGuiApplication::setApplicationName(QStringLiteral("Lumbra"));
-    QGuiApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(LUMBRA_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.lumbra.lumbra"));
 }
 
