@@ -173,7 +173,7 @@ private Q_SLOTS:
             << notLoaded;
         QTest::newRow("the same with QT_DEBUG_PLUGINS=1")
             << QStringList{QStringLiteral("QT_DEBUG_PLUGINS=1")} << true
-            << QStringList{QStringLiteral("libxcb-icccm.so.4: file too short"),
+            << QStringList{QStringLiteral("libxcb-icccm.so.4"),
                            QStringLiteral(
                                "qt.qpa.plugin: Could not load the Qt platform plugin \"xcb\"")}
             << notLoaded;
