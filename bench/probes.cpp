@@ -3,6 +3,7 @@
 #include "answer.h"
 #include "modes.h"
 #include "proc.h"
+#include "windowfixture.h"
 
 #include "platform/maskedbox.h"
 #include "platform/textbox.h"
@@ -58,32 +59,22 @@ void settle(QWidget *box) {
     (void)box->grab();
 }
 
-// The real main window, shown offscreen, with its controls found by name.
-struct Window {
-    frmMain w;
-    QLineEdit *text = w.findChild<QLineEdit *>(QStringLiteral("txtSearchText"));
-    QComboBox *server = w.findChild<QComboBox *>(QStringLiteral("cmbWhoisServer"));
-    QCheckBox *all = w.findChild<QCheckBox *>(QStringLiteral("chkAll"));
-    MaskEdBox *timeOut = w.findChild<MaskEdBox *>(QStringLiteral("mtxtTimeOut"));
-    TextBox *result = w.findChild<TextBox *>(QStringLiteral("txtSearchResult"));
-    QPushButton *search = w.findChild<QPushButton *>(QStringLiteral("btnSearch"));
-    QTimer *timer = w.findChild<QTimer *>(QStringLiteral("Timer1"));
-    QLabel *status = w.findChild<QLabel *>(QStringLiteral("lblStatus"));
+// The tests' window fixture, shown offscreen and pointed at the loopback server, with the
+// controls the measurements use.
+struct MeasuredWindow : Window {
+    QComboBox *server = get<QComboBox>("cmbWhoisServer");
+    QCheckBox *all = get<QCheckBox>("chkAll");
+    TextBox *result = get<TextBox>("txtSearchResult");
+    QPushButton *search = get<QPushButton>("btnSearch");
+    QLabel *status = get<QLabel>("lblStatus");
 
-    explicit Window(quint16 port) {
-        w.setEndProgram([] {});
-        if (!text || !server || !all || !timeOut || !result || !search || !timer || !status) {
-            std::fprintf(stderr, "a control of the window was not found\n");
-            std::_Exit(3);
-        }
-        w.winsock().setTestPort(port);
-        w.show();
+    explicit MeasuredWindow(quint16 port) {
+        pointAt(Server, port);
         waitExposed(w);
-        text->setText(QStringLiteral("example.com"));
-        server->setEditText(Server);
-        timeOut->SetText(QStringLiteral("10"));
+        get<QLineEdit>("txtSearchText")->setText(QStringLiteral("example.com"));
+        get<MaskEdBox>("mtxtTimeOut")->SetText(QStringLiteral("10"));
     }
-    bool ended() const { return !timer->isActive() && status->text().isEmpty(); }
+    bool ended() { return !running() && status->text().isEmpty(); }
     // Runs the event loop until the query has ended or `seconds` have gone by.
     bool runUntilEnded(double seconds) {
         QEventLoop loop;
@@ -99,7 +90,7 @@ struct Window {
 };
 
 // A fresh result box in place of the window's own: same class, font, size and settings.
-TextBox *freshBox(Window &win) {
+TextBox *freshBox(MeasuredWindow &win) {
     auto *box = new TextBox(&win.w);
     box->setFont(win.result->font());
     box->setGeometry(win.result->geometry());
@@ -110,7 +101,7 @@ TextBox *freshBox(Window &win) {
 }
 
 int intake(qsizetype bytes, quint16 port, AnswerText text) {
-    Window win(port);
+    MeasuredWindow win(port);
     qint64 pieces = 0;
     qint64 largestPiece = 0;
     QObject::connect(&win.w.winsock(), &Winsock::DataArrival, &win.w, [&](qint32 n) {
@@ -148,7 +139,7 @@ int intake(qsizetype bytes, quint16 port, AnswerText text) {
 }
 
 int floorBox(qsizetype bytes, AnswerText text) {
-    Window win(0);
+    MeasuredWindow win(0);
     qsizetype column = 0;
     QString shown = TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes, text)), column);
     TextBox *box = freshBox(win);
@@ -172,7 +163,7 @@ int floorBox(qsizetype bytes, AnswerText text) {
 
 // A box that shows each piece by setting its whole text anew.
 int naiveBox(qsizetype bytes, double budgetSeconds) {
-    Window win(0);
+    MeasuredWindow win(0);
     const QByteArray answer = whoisAnswer(bytes);
     const QString full = expectedResult(Server, QByteArray());
     TextBox *box = freshBox(win);
@@ -217,7 +208,7 @@ int naiveBox(qsizetype bytes, double budgetSeconds) {
 }
 
 int sweepWait(quint16 port, double windowSeconds) {
-    Window win(port);
+    MeasuredWindow win(port);
     win.server->clear();
     for (int i = 1; i <= 8; ++i)
         win.server->addItem(QStringLiteral("127.0.0.%1").arg(i));
@@ -264,7 +255,7 @@ public:
 };
 
 int stall(quint16 port, double capSeconds) {
-    Window win(port);
+    MeasuredWindow win(port);
     EventClock clock;
     qApp->installEventFilter(&clock);
 
@@ -352,9 +343,14 @@ int startup(const QString &kind, int argc, char *argv[]) {
         return 1;
     // As the program's main() does; the bare and one-label dialogs start without it.
     std::optional<FontConfigPreload> fonts;
-    if (kind == QLatin1String("main"))
+    std::optional<DisplayConnectGuard> guard;
+    if (kind == QLatin1String("main")) {
         fonts.emplace();
+        guard.emplace(QString::fromLocal8Bit(argv[0]));
+    }
     QApplication app(argc, argv);
+    if (guard)
+        guard->release();
     describeApplication();
     static double appDone = 0, built = 0;
     appDone = monoSeconds();

@@ -12,11 +12,12 @@ run_packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     fonts-liberation2 libfontconfig-dev libicu-dev
 )
-# Virtual X server and X11 tools for the window tests and screenshots, validators for the
-# desktop entry and metainfo, package building and checking, manual page rendering, and clang's
+# Virtual X server and X11 tools for the window tests and screenshots, Qt's Wayland platform
+# plugin for the start-up test of an unreachable Wayland display, validators for the desktop
+# entry and metainfo, package building and checking, manual page rendering, and clang's
 # libFuzzer.
 test_packages=(
-    xvfb xauth x11-utils imagemagick python3
+    xvfb xauth x11-utils imagemagick python3 qt6-wayland
     appstream desktop-file-utils
     dpkg-dev lintian man-db groff-base
     clang libclang-rt-14-dev

@@ -305,7 +305,7 @@ void frmMain::btnCopy_Click() {
 }
 
 void frmMain::btnInfo_Click() {
-    messageBox(QStringLiteral("LUMBRA 1.0\r\n"
+    messageBox(QStringLiteral("LUMBRA " LUMBRA_VERSION "\r\n"
                               "A simple Whois client.\r\n"
                               "Written by the Lumbra developers, with Qt."),
                QStringLiteral("Lumbra"));

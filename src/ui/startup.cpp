@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -47,33 +46,49 @@ GuardState &guardState() {
     return state;
 }
 
-// The sentence for a display platform that did not start, naming the displays that were tried:
-// those whose plugin spoke before the failure or that the environment asks for, Wayland first
-// as Qt tries it first. A display whose variable is set outranks one whose variable is not.
-QString connectFailure(const QString &program, const QList<HeldMessage> &held) {
-    // QT_QPA_PLATFORM may list fallbacks ("wayland;xcb") and carry options ("xcb:opt").
-    QStringList asked;
-    for (const QString &entry :
-         qEnvironmentVariable("QT_QPA_PLATFORM").split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        asked << entry.section(QLatin1Char(':'), 0, 0);
+const char *orNull(const QByteArray &bytes) {
+    return bytes.isNull() ? nullptr : bytes.constData();
+}
+
+void passOn(QtMessageHandler handler, const HeldMessage &m) {
+    const QMessageLogContext context(orNull(m.file), m.line, orNull(m.function),
+                                     orNull(m.category));
+    handler(m.type, context, m.text);
+}
+
+// One platform plugin that Qt found but could not start, and whether the plugin itself said
+// anything first: a plugin that speaks was loaded and gave up for its own reason (the display
+// could not be reached); one that stays silent could not be loaded or created at all.
+struct FailedPlugin {
+    QString name;
+    bool spoke;
+};
+
+// The plugins Qt gave up on, read from the lines its plugin loader writes after each attempt.
+// The loader's own diagnostics (qt.core.*, shown with QT_DEBUG_PLUGINS=1) are not the plugin's.
+QList<FailedPlugin> failedPlugins(const QList<HeldMessage> &held) {
+    static const QLatin1String notLoaded("Could not load the Qt platform plugin \"");
+    QList<FailedPlugin> failed;
+    bool spoke = false;
+    for (const HeldMessage &m : held) {
+        if (m.category == "qt.qpa.plugin") {
+            if (m.text.startsWith(notLoaded)) {
+                const qsizetype end = m.text.indexOf(QLatin1Char('"'), notLoaded.size());
+                failed.append({m.text.mid(notLoaded.size(), end - notLoaded.size()), spoke});
+            }
+            spoke = false;
+        } else if (!m.category.startsWith("qt.core.")) {
+            spoke = true;
+        }
+    }
+    return failed;
+}
+
+// The sentence for a display that could not be reached, naming the displays whose plugin said
+// so. A display whose variable is set outranks one whose variable is not.
+QString connectFailure(const QString &program, bool triedX, bool triedWayland) {
     const QString display = qEnvironmentVariable("DISPLAY");
     const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
-    bool triedX = asked.isEmpty() || asked.contains(QLatin1String("xcb"));
-    bool triedWayland = asked.isEmpty()
-                            ? !wayland.isEmpty()
-                            : std::any_of(asked.cbegin(), asked.cend(), [](const QString &p) {
-                                  return p.startsWith(QLatin1String("wayland"));
-                              });
-    for (const HeldMessage &m : held) {
-        triedX = triedX || m.category.startsWith("qt.qpa.xcb");
-        triedWayland = triedWayland || m.category.startsWith("qt.qpa.wayland");
-    }
-    if (!triedX && !triedWayland)
-        return QStringLiteral("Lumbra could not start the display platform \"%1\" that "
-                              "QT_QPA_PLATFORM asks for: unset it and start Lumbra from a desktop "
-                              "session, or under a virtual display with: xvfb-run -a %2")
-            .arg(asked.join(QLatin1Char(';')), program);
-
     const QString waylandTried =
         wayland.isEmpty()
             ? QStringLiteral("a Wayland display (WAYLAND_DISPLAY is not set)")
@@ -91,22 +106,68 @@ QString connectFailure(const QString &program, const QList<HeldMessage> &held) {
            howToGetOne(program);
 }
 
-void holdBack(QtMsgType type, const QMessageLogContext &context, const QString &text) {
-    GuardState &state = guardState();
-    std::lock_guard lock(state.mutex);
-    if (type == QtFatalMsg) {
-        // Qt would abort after this handler returns: say it in one sentence and end here.
-        const QString sentence = connectFailure(state.program, state.held);
-        std::fprintf(stderr, "%s\n", qPrintable(sentence));
-        std::fflush(stderr);
-        std::_Exit(1);
-    }
-    state.held.append({type, QByteArray(context.file), QByteArray(context.function),
-                       QByteArray(context.category), context.line, text});
+// The sentence after Qt's own lines when platform plugins could not be loaded.
+QString loadFailure(const QString &program, const QStringList &plugins) {
+    QStringList quoted;
+    for (const QString &plugin : plugins)
+        quoted << QLatin1Char('"') + plugin + QLatin1Char('"');
+    const bool one = plugins.size() == 1;
+    return QStringLiteral("Lumbra could not load the Qt platform plugin%1 %2: a library %3 "
+                          "missing or broken; QT_DEBUG_PLUGINS=1 %4 shows which")
+        .arg(one ? QString() : QStringLiteral("s"), quoted.join(QStringLiteral(" and ")),
+             one ? QStringLiteral("it needs is") : QStringLiteral("they need is"), program);
 }
 
-const char *orNull(const QByteArray &bytes) {
-    return bytes.isNull() ? nullptr : bytes.constData();
+// Qt's fatal message while the application object connects, after which Qt would abort and
+// dump core. Whatever the cause, the program ends here with status 1: a plugin that could not
+// be loaded gets Qt's lines and a sentence naming it; a display that could not be reached gets
+// one sentence naming it; anything else gets Qt's lines and its fatal message unchanged.
+[[noreturn]] void endAtFatal(const QMessageLogContext &context, const QString &text) {
+    GuardState &state = guardState();
+    QList<HeldMessage> held;
+    QString program;
+    QtMessageHandler previous = nullptr;
+    {
+        std::lock_guard lock(state.mutex);
+        held = state.held;
+        program = state.program;
+        previous = state.previous;
+    }
+    QStringList notLoaded;
+    bool triedX = false;
+    bool triedWayland = false;
+    for (const FailedPlugin &plugin : failedPlugins(held)) {
+        if (!plugin.spoke && !notLoaded.contains(plugin.name))
+            notLoaded << plugin.name;
+        triedX = triedX || (plugin.spoke && plugin.name == QLatin1String("xcb"));
+        triedWayland =
+            triedWayland || (plugin.spoke && plugin.name.startsWith(QLatin1String("wayland")));
+    }
+
+    QString sentence;
+    if (!notLoaded.isEmpty() || (!triedX && !triedWayland)) {
+        for (const HeldMessage &m : held)
+            passOn(previous, m);
+        if (!notLoaded.isEmpty())
+            sentence = loadFailure(program, notLoaded);
+        else
+            previous(QtFatalMsg, context, text);
+    } else {
+        sentence = connectFailure(program, triedX, triedWayland);
+    }
+    if (!sentence.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(sentence));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+void holdBack(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+    if (type == QtFatalMsg)
+        endAtFatal(context, text);
+    GuardState &state = guardState();
+    std::lock_guard lock(state.mutex);
+    state.held.append({type, QByteArray(context.file), QByteArray(context.function),
+                       QByteArray(context.category), context.line, text});
 }
 
 } // namespace
@@ -160,17 +221,14 @@ void DisplayConnectGuard::release() {
         previous = state.previous;
         held.swap(state.held);
     }
-    for (const HeldMessage &m : held) {
-        const QMessageLogContext context(orNull(m.file), m.line, orNull(m.function),
-                                         orNull(m.category));
-        previous(m.type, context, m.text);
-    }
+    for (const HeldMessage &m : held)
+        passOn(previous, m);
 #endif
 }
 
 void describeApplication() {
     QGuiApplication::setApplicationName(QStringLiteral("Lumbra"));
-    QGuiApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(LUMBRA_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.lumbra.lumbra"));
 }
 

@@ -10,11 +10,14 @@
 bool displayAvailable(const QString &program, QString *why);
 
 // Stands guard while the application object connects to the display: the toolkit's messages
-// are held back, and should no display platform start, Qt's fatal message (with its list of
-// platform plugins, then an abort and a core dump) is replaced by one sentence naming the display
-// that was tried and an exit with status 1. Make it just before the QApplication and call
-// release() once that exists: the held-back messages then go on, unchanged, to the handler
-// installed before. One guard at a time; costs nothing but the handler swap.
+// are held back, and should no display platform start, Qt's fatal message (an abort and a core
+// dump would follow) ends the program with status 1 instead, saying what went wrong: for a
+// display that could not be reached, one sentence naming the display that was tried; for a
+// platform plugin that could not be loaded, Qt's held lines and a sentence naming the plugin;
+// for anything else, Qt's held lines and its fatal message as they stand. Make it just before
+// the QApplication and call release() once that exists: the held-back messages then go on,
+// unchanged, to the handler installed before. One guard at a time; costs nothing but the
+// handler swap.
 class DisplayConnectGuard {
 public:
     explicit DisplayConnectGuard(const QString &program);

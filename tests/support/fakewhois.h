@@ -2,6 +2,7 @@
 // line per connection and answers as the test tells it to.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QList>
@@ -11,6 +12,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -76,23 +78,49 @@ public:
         s->disconnectFromHost();
     }
 
-    // Sends up to total bytes of the pattern, as fast as the client takes them, then closes.
-    // sent() tells how far it got.
-    void flood(qint64 total, const QByteArray &pattern) {
-        setResponder([this, total, pattern](QTcpSocket *s, const QByteArray &) {
-            auto more = [this, s, total, pattern] {
-                while (m_sent < total && s->bytesToWrite() < 4 * pattern.size()) {
-                    const QByteArray piece =
-                        pattern.left(int(std::min<qint64>(pattern.size(), total - m_sent)));
-                    s->write(piece);
-                    m_sent += piece.size();
+    // How feed() sends: writes of at most `piece` bytes with no more than `queued` of them
+    // waiting in the socket, the block over and over (cycle) or once, and, with seconds > 0,
+    // for no longer than that after the request.
+    struct Pace {
+        qint64 piece;
+        int queued;
+        bool cycle;
+        double seconds = 0;
+    };
+
+    // Sends up to total bytes of the block at that pace, as fast as the client takes them,
+    // then closes. sent() tells how far it got.
+    void feed(const QByteArray &block, qint64 total, Pace pace) {
+        setResponder([this, block, total, pace](QTcpSocket *s, const QByteArray &) {
+            auto sent = std::make_shared<qint64>(0);
+            auto end = std::make_shared<qint64>(total);
+            auto clock = std::make_shared<QElapsedTimer>();
+            clock->start();
+            auto more = [this, s, block, pace, sent, end, clock] {
+                if (s->property("closedByServer").toBool())
+                    return;
+                while (*sent < *end && s->bytesToWrite() < pace.queued * pace.piece) {
+                    if (pace.seconds > 0 && clock->elapsed() > qint64(pace.seconds * 1000)) {
+                        *end = *sent;
+                        break;
+                    }
+                    const qint64 offset = pace.cycle ? *sent % block.size() : *sent;
+                    const qint64 n =
+                        std::min({pace.piece, *end - *sent, qint64(block.size()) - offset});
+                    s->write(block.constData() + offset, n);
+                    *sent += n;
+                    m_sent += n;
                 }
-                if (m_sent >= total && !s->property("closedByServer").toBool())
-                    closeFromServer(s);
+                if (*sent >= *end)
+                    closeFromServer(s); // after the queued bytes are out
             };
             QObject::connect(s, &QTcpSocket::bytesWritten, s, more);
             more();
         });
+    }
+    // Sends up to total bytes of the pattern, repeated, as fast as the client takes them.
+    void flood(qint64 total, const QByteArray &pattern) {
+        feed(pattern, total, {pattern.size(), 4, true});
     }
     qint64 sent() const { return m_sent; }
 

@@ -62,8 +62,10 @@ struct Window {
                get<PictureBox>("imgStatus")->isHidden() &&
                w.winsock().State() == Winsock::sckClosed;
     }
-    void pointAt(const FakeWhois &server) {
-        w.winsock().setTestPort(server.port());
-        get<QComboBox>("cmbWhoisServer")->setEditText(server.host());
+    void pointAt(const FakeWhois &server) { pointAt(server.host(), server.port()); }
+    // The server field names host, and connections go to port instead of 43.
+    void pointAt(const QString &host, quint16 port) {
+        w.winsock().setTestPort(port);
+        get<QComboBox>("cmbWhoisServer")->setEditText(host);
     }
 };
