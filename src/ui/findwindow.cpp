@@ -129,7 +129,6 @@ void FindWindow::search(const QString &text, bool backward) {
         return;
     }
     m_box->setTextCursor(found);
-    m_box->ensureCursorVisible();
     lblFindStatus->setText(wrapped ? Wrapped : QString());
 }
 

@@ -52,6 +52,8 @@ private Q_SLOTS:
         QTest::newRow("previous, Shift+Enter") << "beta" << false << 2 << "shift+enter" << 1 << "";
         QTest::newRow("previous wraps at the top, Shift+F3 in the main window")
             << "beta" << false << 0 << "shift+f3" << 3 << "Wrapped";
+        QTest::newRow("previous, Shift+F3 in the Find window")
+            << "beta" << false << 3 << "find shift+f3" << 2 << "";
         QTest::newRow("previous from the top, Previous button")
             << "beta" << false << -1 << "previous" << 3 << "Wrapped";
         QTest::newRow("the only match, selected: found again")
@@ -106,6 +108,9 @@ private Q_SLOTS:
             QApplication::setActiveWindow(&win.w);
             QTest::keyClick(win.get<QLineEdit>("txtSearchText"), Qt::Key_F3,
                             how == QLatin1String("f3") ? Qt::NoModifier : Qt::ShiftModifier);
+        } else if (how == QLatin1String("find shift+f3")) {
+            QApplication::setActiveWindow(&find.w);
+            QTest::keyClick(find.field, Qt::Key_F3, Qt::ShiftModifier);
         } else if (how == QLatin1String("previous"))
             find.w.findChild<QPushButton *>(QStringLiteral("btnPrevious"))->click();
         else
