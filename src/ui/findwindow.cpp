@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,7 +57,7 @@ FindWindow::FindWindow(QPlainTextEdit *box, QWidget *owner)
                          "Find the previous match (Shift+Enter, Shift+F3)", "Previous");
     btnClose = button("btnClose", "C&lose", "Close the Find window (Esc)", "Close");
 
-    // Found text and server names are shown as they are, never as markup.
+    // Shown as plain text, never as markup.
     lblFindStatus = new QLabel(this);
     lblFindStatus->setObjectName(QStringLiteral("lblFindStatus"));
     lblFindStatus->setTextFormat(Qt::PlainText);
@@ -115,8 +114,7 @@ void FindWindow::findAgain(bool backward) {
 }
 
 void FindWindow::findFromField(bool backward) {
-    if (!txtFind->text().isEmpty())
-        search(txtFind->text(), backward);
+    search(txtFind->text(), backward); // the buttons are disabled while the field is empty
 }
 
 void FindWindow::search(const QString &text, bool backward) {

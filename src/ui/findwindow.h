@@ -25,18 +25,16 @@ public:
     // The next or previous match of the last text searched for (F3, Shift+F3); with none yet,
     // the window opens instead.
     void findAgain(bool backward);
-    const QString &lastText() const { return m_lastText; }
-
-    // The first match of text in what document shows that begins at or after the end of from's
-    // selection (backward: the last that begins before its start), or failing that the first
-    // (last) one from the other end, with wrapped set. A null cursor when there is none.
-    static QTextCursor find(QTextDocument *document, const QTextCursor &from, const QString &text,
-                            bool matchCase, bool backward, bool *wrapped);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The first match of text in what document shows that begins at or after the end of from's
+    // selection (backward: the last that begins before its start), or failing that the first
+    // (last) one from the other end, with wrapped set. A null cursor when there is none.
+    static QTextCursor find(QTextDocument *document, const QTextCursor &from, const QString &text,
+                            bool matchCase, bool backward, bool *wrapped);
     void findFromField(bool backward);
     void search(const QString &text, bool backward);
     void placeBesideOwner();
