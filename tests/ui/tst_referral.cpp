@@ -9,14 +9,14 @@
 #include <QTextBlock>
 
 namespace {
-// The first line of a recorded answer that contains what, as the result box shows it (no CR).
-QString sampleLine(const char *file, const char *what) {
-    const QByteArray bytes =
-        FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/samples/") + QLatin1String(file));
-    for (const QByteArray &line : bytes.split('\n'))
+// The first line of a recorded answer that holds what, as the result box shows it (no CR).
+QString sampleLine(const QString &file, const QString &what) {
+    const QString text = QString::fromLatin1(
+        FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/samples/") + file));
+    for (const QString &line : text.split(QLatin1Char('\n')))
         if (line.contains(what))
-            return QString::fromLatin1(line).remove(QLatin1Char('\r'));
-    qFatal("%s holds no line with %s", file, what);
+            return QString(line).remove(QLatin1Char('\r'));
+    qFatal("%s holds no line with %s", qPrintable(file), qPrintable(what));
 }
 
 // The entries of a menu as "text" (without the shortcut), "-" for a separator, and "(off)"
@@ -47,67 +47,55 @@ private Q_SLOTS:
         QTest::addColumn<QString>("selection");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("server");
-        const QString none;
-        // Lines of recorded answers.
-        QTest::newRow("ARIN ReferralServer whois://")
-            << none << sampleLine("arin-170.txt", "ReferralServer:") << "whois.lacnic.net";
-        QTest::newRow("ARIN ReferralServer rwhois:// with a port")
-            << none << sampleLine("arin-174.txt", "ReferralServer:") << none;
-        QTest::newRow("Verisign Registrar WHOIS Server, indented")
-            << none << sampleLine("verisign-com-registered.txt", "Registrar WHOIS Server:")
-            << "whois.markmonitor.com";
-        QTest::newRow("ARIN comment naming a server in prose")
-            << none << sampleLine("arin-170.txt", "or check the WHOIS server") << none;
-        QTest::newRow("Verisign banner 'Whois Server Version 2.0'")
-            << none << sampleLine("verisign-com-available.txt", "Whois Server Version") << none;
-        QTest::newRow("IANA banner")
-            << none << sampleLine("iana-tld-not-assigned.txt", "% IANA") << none;
-        // The labels and forms a referral takes.
-        QTest::newRow("IANA refer:") << none << "refer:        whois.verisign-grs.com"
-                                     << "whois.verisign-grs.com";
-        QTest::newRow("IANA whois:") << none << "whois:        whois.nic.fr"
-                                     << "whois.nic.fr";
-        QTest::newRow("Whois Server: any case, blanks around")
-            << none << "  wHOIS sERVER :\twhois.example.net \t"
-            << "whois.example.net";
-        QTest::newRow("whois:// with port 43")
-            << none << "ReferralServer: whois://whois.ripe.net:43"
-            << "whois.ripe.net";
-        QTest::newRow("whois:// with another port")
-            << none << "ReferralServer: whois://whois.ripe.net:4343" << none;
-        QTest::newRow("http:// scheme") << none << "whois: http://whois.example.net" << none;
-        QTest::newRow("empty value") << none << "refer:" << none;
-        QTest::newRow("more after the name") << none << "refer: whois.example.net (new)" << none;
-        QTest::newRow("another label") << none << "domain:       whois.example.net" << none;
-        QTest::newRow("label inside a longer one") << none << "prefer: whois.example.net" << none;
-        // Selections.
-        QTest::newRow("selected name, blanks around") << " whois.apnic.net \u2029"
-                                                      << "remarks: none"
-                                                      << "whois.apnic.net";
-        QTest::newRow("selected IPv4") << "193.0.6.135" << none << "193.0.6.135";
-        QTest::newRow("selected IPv6")
-            << "2001:67c:2e8:22::c100:68b" << none << "2001:67c:2e8:22::c100:68b";
-        QTest::newRow("selected A-label")
-            << "whois.xn--mller-kva.de" << none << "whois.xn--mller-kva.de";
-        QTest::newRow("selection before the line") << "whois.apnic.net"
-                                                   << "refer: whois.arin.net"
-                                                   << "whois.apnic.net";
-        QTest::newRow("selection no name: the line") << "whois"
-                                                     << "refer: whois.arin.net"
-                                                     << "whois.arin.net";
-        QTest::newRow("version number") << "2.0" << none << none;
-        QTest::newRow("IPv4 part over 255") << "256.1.1.1" << none << none;
-        QTest::newRow("IPv4 leading zero") << "010.1.1.1" << none << none;
-        QTest::newRow("IPv6 with a zone") << "fe80::1%eth0" << none << none;
-        QTest::newRow("no dot") << "localhost" << none << none;
-        QTest::newRow("empty label") << "whois..example.net" << none << none;
-        QTest::newRow("trailing dot") << "whois.example.net." << none << none;
-        QTest::newRow("label begins with hyphen") << "-whois.example.net" << none << none;
-        QTest::newRow("label of 64 characters")
-            << QString(64, QLatin1Char('a')) + QStringLiteral(".net") << none << none;
-        QTest::newRow("blank inside") << "whois.exa mple.net" << none << none;
-        QTest::newRow("not ASCII") << QStringLiteral("whois.m\u00FCller.de") << none << none;
-        QTest::newRow("ampersand") << "a&b.example.net" << none << none;
+        // A line "@file|text": the first line of that recorded answer that holds text.
+        const struct {
+            const char *name, *selection, *line, *server;
+        } table[] = {
+            {"ARIN whois://", "", "@arin-170.txt|ReferralServer:", "whois.lacnic.net"},
+            {"ARIN rwhois:// with a port", "", "@arin-174.txt|ReferralServer:", ""},
+            {"Verisign, indented", "",
+             "@verisign-com-registered.txt|Registrar WHOIS Server:", "whois.markmonitor.com"},
+            {"ARIN prose naming a server", "", "@arin-170.txt|or check the WHOIS server", ""},
+            {"Verisign banner", "", "@verisign-com-available.txt|Whois Server Version", ""},
+            {"refer:", "", "refer:        whois.verisign-grs.com", "whois.verisign-grs.com"},
+            {"whois:", "", "whois:        whois.nic.fr", "whois.nic.fr"},
+            {"any case, blanks around", "", "  wHOIS sERVER :\twhois.example.net \t",
+             "whois.example.net"},
+            {"whois:// port 43", "", "ReferralServer: whois://whois.ripe.net:43", "whois.ripe.net"},
+            {"whois:// other port", "", "ReferralServer: whois://whois.ripe.net:4343", ""},
+            {"http://", "", "whois: http://whois.example.net", ""},
+            {"empty value", "", "refer:", ""},
+            {"more after the name", "", "refer: whois.example.net (new)", ""},
+            {"another label", "", "domain:       whois.example.net", ""},
+            {"label inside a longer one", "", "prefer: whois.example.net", ""},
+            {"selected name, blanks around", " whois.apnic.net \u2029", "remarks: none",
+             "whois.apnic.net"},
+            {"selected IPv4", "193.0.6.135", "", "193.0.6.135"},
+            {"selected IPv6", "2001:67c:2e8:22::c100:68b", "", "2001:67c:2e8:22::c100:68b"},
+            {"selected A-label", "whois.xn--mller-kva.de", "", "whois.xn--mller-kva.de"},
+            {"selection before the line", "whois.apnic.net", "refer: whois.arin.net",
+             "whois.apnic.net"},
+            {"selection no name: the line", "whois", "refer: whois.arin.net", "whois.arin.net"},
+            {"version number", "2.0", "", ""},
+            {"IPv4 part over 255", "256.1.1.1", "", ""},
+            {"IPv4 leading zero", "010.1.1.1", "", ""},
+            {"IPv6 with a zone", "fe80::1%eth0", "", ""},
+            {"no dot", "localhost", "", ""},
+            {"empty label", "whois..example.net", "", ""},
+            {"trailing dot", "whois.example.net.", "", ""},
+            {"label begins with hyphen", "-whois.example.net", "", ""},
+            {"label of 64", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.net",
+             "", ""},
+            {"not ASCII", "whois.m\u00FCller.de", "", ""},
+        };
+        for (const auto &row : table) {
+            QString line = QString::fromUtf8(row.line);
+            if (line.startsWith(QLatin1Char('@')))
+                line = sampleLine(line.mid(1).section(QLatin1Char('|'), 0, 0),
+                                  line.section(QLatin1Char('|'), 1));
+            QTest::newRow(row.name)
+                << QString::fromUtf8(row.selection) << line << QString::fromUtf8(row.server);
+        }
     }
     void rules() {
         QFETCH(QString, selection);
@@ -132,7 +120,8 @@ private Q_SLOTS:
         QTest::newRow("Shift+F10, cursor on the referral") << "shift+f10" << 2 << false << referral;
         QTest::newRow("Shift+F10, cursor elsewhere") << "shift+f10" << 0 << false << plain;
         QTest::newRow("sweep ticked")
-            << "mouse" << 2 << true << list("&Search whois.lacnic.net (off)|&Find...|-|&Copy (off)");
+            << "mouse" << 2 << true
+            << list("&Search whois.lacnic.net (off)|&Find...|-|&Copy (off)");
     }
     void menu() {
         QFETCH(QString, how);
