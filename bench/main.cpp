@@ -315,6 +315,37 @@ int orchestrate(const QString &jsonPath) {
         addRow(QStringLiteral("floor 10 MiB / floor 1 MiB (the toolkit's own growth)"),
                ten.floor / one.floor, QStringLiteral("x"));
 
+    // Finding a word that stands only at the end of a 10 MiB answer, against the floor of
+    // that answer, both measured in each run.
+    std::fprintf(stderr, "find 10 MiB ...\n");
+    {
+        std::vector<double> finds, floors;
+        bool allFound = true;
+        QJsonArray runs;
+        for (int i = 0; i < 5; ++i) {
+            const QJsonObject r = runChild({QStringLiteral("find"), QString::number(10 * MiB)}, 60);
+            if (r.isEmpty())
+                continue;
+            finds.push_back(r.value(QStringLiteral("seconds")).toDouble());
+            floors.push_back(r.value(QStringLiteral("floorSeconds")).toDouble());
+            allFound = allFound && r.value(QStringLiteral("foundAtEnd")).toBool();
+            runs.append(r);
+        }
+        g_details[QStringLiteral("find 10 MiB")] = runs;
+        const double find = median(finds), floor = median(floors);
+        const bool found = !finds.empty() && allFound;
+        addRow(QStringLiteral("find 10 MiB: Next to a word at the very end (median of %1)")
+                   .arg(finds.size()),
+               find, QStringLiteral("s"), QStringLiteral("found"),
+               found ? QStringLiteral("PASS (selected, in view)") : QStringLiteral("FAIL"));
+        addRow(QStringLiteral("floor for that answer: one setPlainText (median of %1)")
+                   .arg(floors.size()),
+               floor, QStringLiteral("s"));
+        const double ratio = floor > 0 ? find / floor : 0;
+        addRow(QStringLiteral("find / floor, 10 MiB"), ratio, QStringLiteral("x"),
+               QStringLiteral("<= 0.5"), verdict(found && floor > 0 && ratio <= 0.5));
+    }
+
     // Memory.
     auto floorPeak = [](int mib) {
         const QJsonArray runs = g_details[QStringLiteral("%1 MiB").arg(mib)]

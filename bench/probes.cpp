@@ -8,6 +8,7 @@
 #include "platform/maskedbox.h"
 #include "platform/textbox.h"
 #include "platform/winsock.h"
+#include "ui/findwindow.h"
 #include "ui/frmmain.h"
 #include "ui/startup.h"
 
@@ -21,6 +22,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QWindow>
 
@@ -205,6 +208,53 @@ int naiveBox(qsizetype bytes, double budgetSeconds) {
     r[QStringLiteral("peakMiB")] = mib(hwm);
     report(r);
     return 0;
+}
+
+// Finds a word that stands only at the very end of an answer of `bytes` bytes: Next in the Find
+// window, from the top of the result box until the match is selected, scrolled into view and
+// painted. Beside it the floor for that answer, one setPlainText of what the box shows.
+int findAtEnd(qsizetype bytes) {
+    Window win(0);
+    const QByteArray marker = "quokka"; // in no answer line the generator writes
+    const QString text =
+        expectedResult(Server, whoisAnswer(bytes - marker.size() - 1) + marker + '\n');
+
+    qsizetype column = 0;
+    const QString shown = TextBox::displayForm(text, column);
+    TextBox *fresh = freshBox(win);
+    const double f0 = monoSeconds();
+    fresh->setPlainText(shown);
+    settle(fresh);
+    const double f1 = monoSeconds();
+    delete fresh;
+    win.result->show();
+
+    win.result->SetText(text);
+    settle(win.result);
+    FindWindow &find = win.w.findWindow();
+    find.present();
+    auto *field = find.findChild<QLineEdit *>(QStringLiteral("txtFind"));
+    auto *next = find.findChild<QPushButton *>(QStringLiteral("btnNext"));
+    field->setText(QString::fromLatin1(marker));
+    QCoreApplication::processEvents();
+
+    const double t0 = monoSeconds();
+    next->click();
+    settle(win.result);
+    const double t1 = monoSeconds();
+
+    const QTextCursor found = win.result->textCursor();
+    const QRect cursorAt = win.result->cursorRect();
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = t1 - t0;
+    r[QStringLiteral("floorSeconds")] = f1 - f0;
+    r[QStringLiteral("foundAtEnd")] =
+        found.selectedText() == QString::fromLatin1(marker) &&
+        found.position() == win.result->document()->characterCount() - 2 &&
+        win.result->viewport()->rect().contains(cursorAt.center());
+    r[QStringLiteral("blocks")] = win.result->blockCount();
+    report(r);
+    std::_Exit(0); // skips tearing down a very large document
 }
 
 int sweepWait(quint16 port, double windowSeconds) {
@@ -415,6 +465,8 @@ int childMain(int argc, char *argv[]) {
         return floorBox(arg(3).toLongLong(), answerTextFromArg(arg(4)));
     if (kind == QLatin1String("naive"))
         return naiveBox(arg(3).toLongLong(), arg(4).toDouble());
+    if (kind == QLatin1String("find"))
+        return findAtEnd(arg(3).toLongLong());
     if (kind == QLatin1String("sweep"))
         return sweepWait(quint16(arg(3).toUInt()), arg(4).toDouble());
     if (kind == QLatin1String("stall"))

@@ -9,16 +9,20 @@
 // Checks: the text does not depend on the pieces; it turns back into the bytes that came
 // (UTF-8 before the switch, Windows-1252 from it on) and switches at the first byte that cannot
 // continue valid UTF-8, not later or earlier; the box holds exactly header + the converted text
-// and shows the same as a fresh box given that whole text at once.
+// and shows the same as a fresh box given that whole text at once. The referral rules read every
+// received and every shown line, also as a selection: whatever server they name is a host name
+// (or, from a selection, an IP address) that stands in that line.
 #include "fuzzapp.h"
 
 #include "platform/textbox.h"
 #include "platform/wiretext.h"
 #include "query/query.h"
+#include "ui/referral.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringDecoder>
+#include <QTextBlock>
 
 #include <algorithm>
 #include <cstddef>
@@ -56,6 +60,22 @@ qsizetype pieceSize(std::uint8_t code, QByteArrayView rest) {
 }
 
 constexpr std::size_t MaxPieces = 512;
+
+void checkReferral(QStringView line) {
+    const QString fromLine = referral::serverInLine(line);
+    fuzzapp::check(fromLine.isEmpty() ||
+                       (referral::isHostName(fromLine) && line.contains(fromLine)),
+                   "a referral line names a host name it holds");
+    const QString fromSelection = referral::serverToSearch(line, line);
+    fuzzapp::check(fromSelection.isEmpty() || ((referral::isHostName(fromSelection) ||
+                                                referral::isIpAddress(fromSelection)) &&
+                                               line.contains(fromSelection)),
+                   "a selection names a host name or address it holds");
+    fuzzapp::check(fromSelection == (referral::serverInSelection(line).isEmpty()
+                                         ? fromLine
+                                         : referral::serverInSelection(line)),
+                   "the selection comes before the line");
+}
 
 struct Boxes {
     TextBox pieces; // kept and reset per input: creating a box per input would cost more
@@ -133,6 +153,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                    "lfToCrLf adds one CR per LF");
     fuzzapp::check(QString(converted).replace(CrLf, QStringLiteral("\n")) == received,
                    "lfToCrLf changes nothing but LF");
+
+    for (const QStringView line : QStringView(received).split(QLatin1Char('\n')))
+        checkReferral(line);
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
+        checkReferral(block.text());
 
     fuzzapp::check(box.Text() == boxes->header + converted, "Text() == header + received text");
     boxes->whole.SetText(box.Text());

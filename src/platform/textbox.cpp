@@ -1,8 +1,13 @@
 #include "textbox.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+
+#include <algorithm>
 
 TextBox::TextBox(QWidget *parent)
     : QPlainTextEdit(parent) {
@@ -60,4 +65,41 @@ QString TextBox::displayForm(QStringView piece, qsizetype &column) {
     }
     shown.truncate(out - shown.constData());
     return shown;
+}
+
+void TextBox::contextMenuEvent(QContextMenuEvent *event) {
+    QPoint at;
+    QTextCursor lineCursor;
+    QPoint globalAt;
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // At the text cursor, kept inside the visible part of the box.
+        const QRect inside = viewport()->rect();
+        const QPoint corner = cursorRect().bottomLeft();
+        at = QPoint(std::clamp(corner.x(), inside.left(), inside.right()),
+                    std::clamp(corner.y(), inside.top(), inside.bottom()));
+        lineCursor = textCursor();
+        globalAt = viewport()->mapToGlobal(at);
+    } else {
+        at = event->pos(); // a mouse request reaches the box through its viewport
+        lineCursor = cursorForPosition(at);
+        globalAt = event->globalPos();
+    }
+    QMenu *menu = createStandardContextMenu(at);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    Q_EMIT ContextMenuOpening(menu, lineCursor.block().text());
+    menu->popup(globalAt);
+    event->accept();
+}
+
+void TextBox::keyPressEvent(QKeyEvent *event) {
+    // Qt maps neither key to a context menu by itself on every platform.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier) ||
+        (event->key() == Qt::Key_Menu && mods == Qt::NoModifier)) {
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint(), mods);
+        contextMenuEvent(&request);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }

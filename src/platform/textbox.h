@@ -2,12 +2,15 @@
 
 #include <QPlainTextEdit>
 
+class QMenu;
+
 // A multi-line text box, read-only to the user, that keeps its text exactly as the program
 // wrote it (CR characters included) while showing it cleanly: line breaks come from LF only,
 // so the CR of CR LF or CR CR LF never shows as an extra empty line. Appending costs in
 // proportion to the piece appended, not to the text already there. A line longer than
 // MaxShownLine characters is shown broken into parts of that length: laying out one huge line
 // again on every piece appended to it would take time that grows with the whole line.
+// Its context menu opens on the right mouse button, the Menu key and Shift+F10 alike.
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -25,6 +28,16 @@ public:
     // every MaxShownLine characters of one line. column is the length of the shown line the
     // piece continues, and is advanced past the piece.
     static QString displayForm(QStringView piece, qsizetype &column);
+
+Q_SIGNALS:
+    // The context menu is about to open, holding Qt's own entries (Copy, Select All); the
+    // owner may put its own before them. line is the shown line under the mouse pointer or,
+    // when the menu was opened from the keyboard, the line of the text cursor.
+    void ContextMenuOpening(QMenu *menu, const QString &line);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QString m_text;

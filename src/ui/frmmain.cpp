@@ -1,5 +1,6 @@
 #include "frmmain.h"
 
+#include "findwindow.h"
 #include "frmresource.h"
 #include "messagebox.h"
 #include "platform/maskedbox.h"
@@ -7,6 +8,7 @@
 #include "platform/textbox.h"
 #include "platform/updown.h"
 #include "platform/winsock.h"
+#include "referral.h"
 #include "twips.h"
 
 #include <QCheckBox>
@@ -19,9 +21,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPixmap>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 #include <cstdio>
@@ -127,6 +131,17 @@ frmMain::frmMain(QWidget *parent)
     connect(btnCopy, &QPushButton::clicked, this, &frmMain::btnCopy_Click);
     connect(btnInfo, &QPushButton::clicked, this, &frmMain::btnInfo_Click);
     connect(btnExit, &QPushButton::clicked, this, &frmMain::btnExit_Click);
+    connect(txtSearchResult, &TextBox::ContextMenuOpening, this,
+            &frmMain::txtSearchResult_ContextMenu);
+
+    // Finding text in the result: keys of the whole window, whichever control has the focus.
+    auto shortcut = [this](const QKeySequence &keys, auto handler) {
+        auto *s = new QShortcut(keys, this);
+        connect(s, &QShortcut::activated, this, handler);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { findWindow().present(); });
+    shortcut(QKeySequence(Qt::Key_F3), [this] { findWindow().findAgain(false); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { findWindow().findAgain(true); });
 
     Form_Load();
 }
@@ -314,6 +329,41 @@ void frmMain::btnInfo_Click() {
 void frmMain::btnExit_Click() {
     closeConnection();
     m_endProgram();
+}
+
+void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line) {
+    QAction *first = menu->actions().value(0);
+    const QString server =
+        referral::serverToSearch(txtSearchResult->textCursor().selectedText(), line);
+    if (!server.isEmpty()) {
+        QString caption = server;
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&")); // never an access key
+        auto *search = new QAction(QStringLiteral("&Search ") + caption, menu);
+        search->setObjectName(QStringLiteral("mnuSearchServer"));
+        search->setToolTip(QStringLiteral("Search the query text on this server"));
+        // The sweep asks the list's servers and ignores the server field.
+        search->setEnabled(chkAll->checkState() == Qt::Unchecked);
+        connect(search, &QAction::triggered, this, [this, server] { searchServer(server); });
+        menu->insertAction(first, search);
+    }
+    auto *find = new QAction(QStringLiteral("&Find..."), menu);
+    find->setObjectName(QStringLiteral("mnuFind"));
+    find->setToolTip(QStringLiteral("Find text in the search results"));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, this, [this] { findWindow().present(); });
+    menu->insertAction(first, find);
+    menu->insertSeparator(first);
+}
+
+void frmMain::searchServer(const QString &server) {
+    cmbWhoisServer->setEditText(server);
+    btnSearch->click();
+}
+
+FindWindow &frmMain::findWindow() {
+    if (!m_find)
+        m_find = new FindWindow(txtSearchResult, this);
+    return *m_find;
 }
 
 void frmMain::closeConnection() {

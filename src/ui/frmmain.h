@@ -4,6 +4,10 @@
 //                at the screen's resolution), its start-up content, the commands Copy, Info and
 //                Exit, and the routing of Search to the query handlers (query/).
 //   frmResource  the hidden holder of the four status animation frames, created on first use.
+//   FindWindow   finds text in the result box (Ctrl+F, F3, Shift+F3, the box's context menu),
+//                created on first use.
+//   referral     plain functions: the WHOIS server a selection or an answer's line names, which
+//                the box's context menu offers to search with one click.
 //   MessageBox   every message box goes through it, so tests can answer it without a person.
 #pragma once
 
@@ -17,6 +21,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTimer;
 class MaskEdBox;
@@ -24,6 +29,7 @@ class PictureBox;
 class TextBox;
 class UpDown;
 class Winsock;
+class FindWindow;
 class frmResource;
 
 // A QDialog, so that Enter reaches the default button wherever the focus is; it carries the
@@ -46,6 +52,13 @@ public:
     void btnCopy_Click();
     void btnInfo_Click();
     void btnExit_Click();
+    // Adds "Search <server>" (when the selection or the line names a WHOIS server) and
+    // "Find..." before Qt's own entries of the result box's context menu.
+    void txtSearchResult_ContextMenu(QMenu *menu, const QString &line);
+    // Puts the server into the server field and runs Search, as a click on it does.
+    void searchServer(const QString &server);
+    // The Find window, created on first use.
+    FindWindow &findWindow();
 
     QPixmap animationFrame(int index) override;
     void messageBox(const QString &prompt, const QString &title) override;
@@ -83,5 +96,6 @@ private:
 
     QueryForm *m_query = nullptr;
     frmResource *m_resource = nullptr;
+    FindWindow *m_find = nullptr;
     std::function<void()> m_endProgram;
 };

@@ -1,0 +1,212 @@
+#include "fakewhois.h"
+#include "ui/referral.h"
+#include "windowfixture.h"
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+#include <QTextBlock>
+
+namespace {
+// The first line of a recorded answer that holds what, as the result box shows it (no CR).
+QString sampleLine(const QString &file, const QString &what) {
+    const QString text = QString::fromLatin1(
+        FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/samples/") + file));
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        if (line.contains(what))
+            return QString(line).remove(QLatin1Char('\r'));
+    qFatal("%s holds no line with %s", qPrintable(file), qPrintable(what));
+}
+
+// The entries of a menu as "text" (without the shortcut), "-" for a separator, and "(off)"
+// after a disabled one.
+QStringList entries(const QMenu *menu) {
+    QStringList out;
+    for (const QAction *a : menu->actions()) {
+        QString e =
+            a->isSeparator() ? QStringLiteral("-") : a->text().section(QLatin1Char('\t'), 0, 0);
+        if (!a->isEnabled())
+            e += QStringLiteral(" (off)");
+        out << e;
+    }
+    return out;
+}
+
+const QString Answer = QStringLiteral("NetRange:       170.0.0.0 - 170.0.255.255\r\n"
+                                      "\r\n"
+                                      "ReferralServer:  whois://whois.lacnic.net\r\n"
+                                      "Comment:        see whois.lacnic.net\r\n");
+} // namespace
+
+class tst_Referral : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Which server a selection, or else the line the menu was opened on, offers to search.
+    void rules_data() {
+        QTest::addColumn<QString>("selection");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("server");
+        // A line "@file|text": the first line of that recorded answer that holds text.
+        const struct {
+            const char *name, *selection, *line, *server;
+        } table[] = {
+            {"ARIN whois://", "", "@arin-170.txt|ReferralServer:", "whois.lacnic.net"},
+            {"ARIN rwhois:// with a port", "", "@arin-174.txt|ReferralServer:", ""},
+            {"Verisign, indented", "",
+             "@verisign-com-registered.txt|Registrar WHOIS Server:", "whois.markmonitor.com"},
+            {"ARIN prose naming a server", "", "@arin-170.txt|or check the WHOIS server", ""},
+            {"Verisign banner", "", "@verisign-com-available.txt|Whois Server Version", ""},
+            {"refer:", "", "refer:        whois.verisign-grs.com", "whois.verisign-grs.com"},
+            {"whois:", "", "whois:        whois.nic.fr", "whois.nic.fr"},
+            {"any case, blanks around", "", "  wHOIS sERVER :\twhois.example.net \t",
+             "whois.example.net"},
+            {"whois:// port 43", "", "ReferralServer: whois://whois.ripe.net:43", "whois.ripe.net"},
+            {"whois:// other port", "", "ReferralServer: whois://whois.ripe.net:4343", ""},
+            {"http://", "", "whois: http://whois.example.net", ""},
+            {"empty value", "", "refer:", ""},
+            {"more after the name", "", "refer: whois.example.net (new)", ""},
+            {"another label", "", "domain:       whois.example.net", ""},
+            {"label inside a longer one", "", "prefer: whois.example.net", ""},
+            {"selected name, blanks around", " whois.apnic.net \u2029", "remarks: none",
+             "whois.apnic.net"},
+            {"selected IPv4", "193.0.6.135", "", "193.0.6.135"},
+            {"selected IPv6", "2001:67c:2e8:22::c100:68b", "", "2001:67c:2e8:22::c100:68b"},
+            {"selected A-label", "whois.xn--mller-kva.de", "", "whois.xn--mller-kva.de"},
+            {"selection before the line", "whois.apnic.net", "refer: whois.arin.net",
+             "whois.apnic.net"},
+            {"selection no name: the line", "whois", "refer: whois.arin.net", "whois.arin.net"},
+            {"version number", "2.0", "", ""},
+            {"IPv4 part over 255", "256.1.1.1", "", ""},
+            {"IPv4 leading zero", "010.1.1.1", "", ""},
+            {"IPv6 with a zone", "fe80::1%eth0", "", ""},
+            {"no dot", "localhost", "", ""},
+            {"empty label", "whois..example.net", "", ""},
+            {"trailing dot", "whois.example.net.", "", ""},
+            {"label begins with hyphen", "-whois.example.net", "", ""},
+            {"label of 64", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.net",
+             "", ""},
+            {"not ASCII", "whois.m\u00FCller.de", "", ""},
+        };
+        for (const auto &row : table) {
+            QString line = QString::fromUtf8(row.line);
+            if (line.startsWith(QLatin1Char('@')))
+                line = sampleLine(line.mid(1).section(QLatin1Char('|'), 0, 0),
+                                  line.section(QLatin1Char('|'), 1));
+            QTest::newRow(row.name)
+                << QString::fromUtf8(row.selection) << line << QString::fromUtf8(row.server);
+        }
+    }
+    void rules() {
+        QFETCH(QString, selection);
+        QFETCH(QString, line);
+        QFETCH(QString, server);
+        QCOMPARE(referral::serverToSearch(selection, line), server);
+    }
+
+    // The menu, however it is opened: "Search <server>" when the selection or the line names
+    // one (disabled while the sweep is ticked), "Find...", then Qt's own entries.
+    void menu_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<QStringList>("first");
+        auto list = [](const char *items) { return QString::fromLatin1(items).split(u'|'); };
+        const QStringList referral = list("&Search whois.lacnic.net|&Find...|-|&Copy (off)");
+        const QStringList plain = list("&Find...|-|&Copy (off)");
+        QTest::newRow("mouse on the referral") << "mouse" << 2 << false << referral;
+        QTest::newRow("mouse on another line") << "mouse" << 3 << false << plain;
+        QTest::newRow("Menu key, cursor on the referral") << "menu" << 2 << false << referral;
+        QTest::newRow("Shift+F10, cursor on the referral") << "shift+f10" << 2 << false << referral;
+        QTest::newRow("Shift+F10, cursor elsewhere") << "shift+f10" << 0 << false << plain;
+        QTest::newRow("sweep ticked")
+            << "mouse" << 2 << true
+            << list("&Search whois.lacnic.net (off)|&Find...|-|&Copy (off)");
+    }
+    void menu() {
+        QFETCH(QString, how);
+        QFETCH(int, line);
+        QFETCH(bool, all);
+        QFETCH(QStringList, first);
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        auto *box = win.get<TextBox>("txtSearchResult");
+        box->SetText(Answer);
+        win.get<QCheckBox>("chkAll")->setChecked(all);
+        const QString server = win.get<QComboBox>("cmbWhoisServer")->currentText();
+        box->setFocus();
+        QTextCursor at(box->document()->findBlockByNumber(line));
+        if (how == QLatin1String("mouse")) {
+            // The pointer on the line, the text cursor elsewhere.
+            const QPoint point = box->cursorRect(at).center();
+            box->moveCursor(QTextCursor::End);
+            QContextMenuEvent request(QContextMenuEvent::Mouse, point,
+                                      box->viewport()->mapToGlobal(point));
+            QApplication::sendEvent(box->viewport(), &request);
+        } else {
+            box->setTextCursor(at);
+            if (how == QLatin1String("menu"))
+                QTest::keyClick(box, Qt::Key_Menu);
+            else
+                QTest::keyClick(box, Qt::Key_F10, Qt::ShiftModifier);
+        }
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        const QStringList shown = entries(menu);
+        QCOMPARE(shown.mid(0, first.size()), first);
+        QCOMPARE(shown.last(), QStringLiteral("Select All"));
+        menu->close();
+        // Opening the menu runs nothing.
+        QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->currentText(), server);
+        QVERIFY(!win.running());
+    }
+
+    // Choosing the item runs Search on that server: the same checks, the query field's text,
+    // an emptied result box, and the query reaching the server.
+    void searchFromMenu_data() {
+        QTest::addColumn<QString>("query");
+        QTest::newRow("query given") << "170.0.0.0";
+        QTest::newRow("query empty") << "";
+    }
+    void searchFromMenu() {
+        QFETCH(QString, query);
+        FakeWhois lacnic;
+        QVERIFY(lacnic.listen());
+        lacnic.answerAndClose("inetnum: 170.0.0.0/16\n");
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.w.winsock().setTestPort(lacnic.port());
+        win.w.winsock().setTestHosts({{QStringLiteral("whois.lacnic.net"), lacnic.host()}});
+        auto *box = win.get<TextBox>("txtSearchResult");
+        box->SetText(Answer);
+        win.get<QLineEdit>("txtSearchText")->setText(query);
+        box->setFocus();
+        box->setTextCursor(QTextCursor(box->document()->findBlockByNumber(2)));
+        QTest::keyClick(box, Qt::Key_Menu);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QAction *search = menu->findChild<QAction *>(QStringLiteral("mnuSearchServer"));
+        QVERIFY(search);
+        menu->close(); // as choosing an item does, before the item runs
+        search->trigger();
+        QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->currentText(),
+                 QStringLiteral("whois.lacnic.net"));
+        if (query.isEmpty()) {
+            QCOMPARE(win.boxes.size(), 1);
+            QCOMPARE(win.boxes.first().first, QStringLiteral("Please enter a searchstring!"));
+            QCOMPARE(win.text(), Answer);
+            QCOMPARE(lacnic.connections(), 0);
+            return;
+        }
+        QTRY_COMPARE(lacnic.requests(), QList<QByteArray>{"170.0.0.0\r\n"});
+        QTRY_VERIFY(!win.running());
+        QVERIFY(win.text().startsWith(QStringLiteral("\r\n") + QString(56, QLatin1Char('-')) +
+                                      QStringLiteral("\r\nSearch results of: whois.lacnic.net")));
+        QVERIFY(win.text().endsWith(QStringLiteral("inetnum: 170.0.0.0/16\r\n")));
+        QVERIFY(!win.text().contains(QStringLiteral("ReferralServer")));
+        QVERIFY(win.boxes.isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_Referral)
+#include "tst_referral.moc"
