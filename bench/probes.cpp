@@ -214,7 +214,7 @@ int naiveBox(qsizetype bytes, double budgetSeconds) {
 // window, from the top of the result box until the match is selected, scrolled into view and
 // painted. Beside it the floor for that answer, one setPlainText of what the box shows.
 int findAtEnd(qsizetype bytes) {
-    Window win(0);
+    MeasuredWindow win(0);
     const QByteArray marker = "quokka"; // in no answer line the generator writes
     const QString text =
         expectedResult(Server, whoisAnswer(bytes - marker.size() - 1) + marker + '\n');
