@@ -34,9 +34,25 @@ void TextBox::AppendText(const QString &piece) {
     const QString shown = displayForm(piece, m_shownColumn);
     if (shown.isEmpty())
         return;
+    // A caret or selection edge at the very end would be carried along by the inserted text;
+    // the box keeps it where the user left it, so the view and a search start stay put.
+    const QTextCursor caret = textCursor();
+    const int anchor = caret.anchor();
+    const int position = caret.position();
+    const int oldEnd = document()->characterCount() - 1;
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     end.insertText(shown);
+    if (anchor == oldEnd || position == oldEnd) {
+        const int column = horizontalScrollBar()->value();
+        const int line = verticalScrollBar()->value();
+        QTextCursor kept(document());
+        kept.setPosition(anchor);
+        kept.setPosition(position, QTextCursor::KeepAnchor);
+        setTextCursor(kept);
+        horizontalScrollBar()->setValue(column);
+        verticalScrollBar()->setValue(line);
+    }
 }
 
 QString TextBox::displayForm(QStringView piece, qsizetype &column) {
