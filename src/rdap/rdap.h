@@ -1,0 +1,72 @@
+// rdap: the Registration Data Access Protocol (JSON over HTTPS), below the platform layer.
+//
+//   query      what a query text asks (RFC 9082): its kind, and so its URL path
+//   bootstrap  which service answers it, from IANA's bootstrap registries (RFC 9224, RFC 8521)
+//   render     an answer as WHOIS-style text, one fact a line, every value of the answer shown
+//   Client     (client.h) fetches the bootstrap files and the answer with QNetworkAccessManager
+//
+// Everything but Client is a plain function over Qt's JSON and URL types, testable without a
+// network. Nothing here knows about the window or the TCP control that puts RDAP behind it.
+#pragma once
+
+#include <QByteArrayView>
+#include <QJsonDocument>
+#include <QString>
+#include <QStringView>
+#include <QUrl>
+
+#include <optional>
+
+namespace rdap {
+
+// How the server field's text asks: by IANA's bootstrap ("rdap"), at a base URL, or not at all
+// (anything else is a WHOIS server).
+enum class ServerForm { None, Bootstrap, BaseUrl };
+ServerForm serverForm(QStringView server);
+// The base URL of an http or https server text, with exactly one trailing slash; nullopt for
+// any other text.
+std::optional<QUrl> baseUrl(QStringView server);
+
+enum class Kind { Ip, Autnum, Domain, Entity };
+struct Query {
+    Kind kind = Kind::Entity;
+    // What the registries are searched by: the address (with its prefix length, if given), the
+    // AS number's digits, the domain name (ACE, lowercase, no trailing dot) or the handle.
+    QString key;
+    // The RFC 9082 path below the base URL, percent-encoded: "domain/google.com".
+    QString path;
+};
+// What a query text asks. Blanks around it are ignored; internationalised domain names must
+// already be in their ACE form (the caller's IDN rules apply).
+Query queryFor(QStringView text);
+// The request URL: the base URL (with or without a trailing slash) and the query's path.
+QUrl requestUrl(const QUrl &base, const Query &query);
+
+// IANA's bootstrap registries; the file names below https://data.iana.org/rdap/.
+enum class Registry { Dns, Ipv4, Ipv6, Asn, ObjectTags };
+Registry registryFor(const Query &query);
+QString registryFile(Registry registry); // "dns.json", ...
+// The base URL of the service that covers the query in the registry file's parsed form, an
+// https one where the service lists several; nullopt when the registry does not cover it.
+std::optional<QUrl> serviceFor(const QJsonDocument &registry, const Query &query);
+// The one line that says a query is not covered, naming the file:
+// No RDAP service for ".example" in IANA's dns.json
+QString notCovered(const Query &query);
+
+// An answer body with HTTP status 200 as WHOIS-style text (LF line ends, ending in LF). A body
+// that is not JSON gives nullopt: the caller shows its bytes as text.
+std::optional<QString> renderAnswer(QByteArrayView body);
+// The line for any other HTTP status, ending in LF: "HTTP 404 Not Found", with
+// ", retry after 30 s" when the server sent Retry-After.
+QString statusLine(int status, QByteArrayView reason, QByteArrayView retryAfter);
+// An error body's title and description lines (RFC 9083 section 6); nullopt when the body is
+// not RDAP JSON: the caller shows its bytes as text.
+std::optional<QString> renderError(QByteArrayView body);
+
+// The base URL a rendered link line offers to search on: a "related" link to an RDAP object
+// (type application/rdap+json, or with no type a path ending in domain/, ip/, autnum/, entity/
+// or nameserver/ and one more segment), cut before that object segment. http and https only;
+// empty for any other line.
+QString relatedBase(QStringView line);
+
+} // namespace rdap
