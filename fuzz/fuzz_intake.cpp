@@ -14,6 +14,7 @@
 // (or, from a selection, an IP address) that stands in that line.
 #include "fuzzapp.h"
 
+#include "rdap/hostname.h"
 #include "platform/textbox.h"
 #include "platform/wiretext.h"
 #include "query/query.h"
@@ -63,13 +64,12 @@ constexpr std::size_t MaxPieces = 512;
 
 void checkReferral(QStringView line) {
     const QString fromLine = referral::serverInLine(line);
-    fuzzapp::check(fromLine.isEmpty() ||
-                       (referral::isHostName(fromLine) && line.contains(fromLine)),
+    fuzzapp::check(fromLine.isEmpty() || (host::isHostName(fromLine) && line.contains(fromLine)),
                    "a referral line names a host name it holds");
     const QString fromSelection = referral::serverToSearch(line, line);
-    fuzzapp::check(fromSelection.isEmpty() || ((referral::isHostName(fromSelection) ||
-                                                referral::isIpAddress(fromSelection)) &&
-                                               line.contains(fromSelection)),
+    fuzzapp::check(fromSelection.isEmpty() ||
+                       ((host::isHostName(fromSelection) || host::isIpAddress(fromSelection)) &&
+                        line.contains(fromSelection)),
                    "a selection names a host name or address it holds");
     fuzzapp::check(fromSelection == (referral::serverInSelection(line).isEmpty()
                                          ? fromLine

@@ -1,5 +1,7 @@
 #include "wiretext.h"
 
+#include "rdap/hostname.h"
+
 #include <QUrl>
 
 #include <unicode/utf8.h>
@@ -81,15 +83,11 @@ bool isAscii(QStringView text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-// The ASCII form of a word that is an internationalised domain name (letters, digits, hyphens
-// and at least one dot once converted); empty for any other word.
+// The ASCII form of a word that is an internationalised domain name (a host name once
+// converted); empty for any other word.
 QByteArray domainAce(QStringView word) {
     const QByteArray ace = QUrl::toAce(word.toString());
-    const bool hostChars = std::all_of(ace.begin(), ace.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '-' || c == '.';
-    });
-    return hostChars && ace.contains('.') ? ace : QByteArray();
+    return host::isHostName(QString::fromLatin1(ace)) ? ace : QByteArray();
 }
 
 // The text with each word that is an internationalised domain name in the form the server

@@ -8,16 +8,8 @@
 // and never with another scheme or port.
 namespace referral {
 
-// ASCII letters, digits and hyphens in dot-separated labels: at least two labels, none empty,
-// none longer than 63 characters or beginning or ending with a hyphen, the last not all digits
-// (so "2.0" or "10.1.2" is no name), 253 characters at most.
-bool isHostName(QStringView text);
-// An IPv4 address in dotted-decimal form (four numbers 0 to 255, no leading zeros) or an IPv6
-// address without a zone.
-bool isIpAddress(QStringView text);
-
-// The selected text, blanks around it ignored, when it is a host name or an IP address;
-// otherwise empty.
+// The selected text, blanks around it ignored, when it is a host name or an IP address (as
+// rdap/hostname.h reads them); otherwise empty.
 QString serverInSelection(QStringView selection);
 
 // The server a referral line names: one of the labels "refer:", "whois:", "ReferralServer:",
