@@ -66,7 +66,7 @@ void checkReferral(QStringView line) {
     const QString fromLine = referral::serverInLine(line);
     fuzzapp::check(fromLine.isEmpty() || (host::isHostName(fromLine) && line.contains(fromLine)),
                    "a referral line names a host name it holds");
-    const QString fromSelection = referral::serverToSearch(line, line);
+    const QString fromSelection = referral::serverToSearch(line, true, line);
     fuzzapp::check(fromSelection.isEmpty() ||
                        ((host::isHostName(fromSelection) || host::isIpAddress(fromSelection)) &&
                         line.contains(fromSelection)),

@@ -13,11 +13,11 @@ run_packages=(
     fonts-liberation2 libfontconfig-dev libicu-dev
 )
 # Virtual X server and X11 tools for the window tests and screenshots, Qt's Wayland platform
-# plugin for the start-up test of an unreachable Wayland display, validators for the desktop
-# entry and metainfo, package building and checking, manual page rendering, and clang's
-# libFuzzer.
+# plugin for the start-up test of an unreachable Wayland display, Qt's private headers for the
+# test that turns accessibility on as a screen reader does, validators for the desktop entry and
+# metainfo, package building and checking, manual page rendering, and clang's libFuzzer.
 test_packages=(
-    xvfb xauth x11-utils imagemagick python3 qt6-wayland
+    xvfb xauth x11-utils imagemagick python3 qt6-wayland qt6-base-private-dev
     appstream desktop-file-utils
     dpkg-dev lintian man-db groff-base
     clang libclang-rt-14-dev

@@ -25,6 +25,7 @@ void TextBox::SetText(const QString &text) {
     m_text = text;
     m_shownColumn = 0;
     setPlainText(displayForm(text, m_shownColumn));
+    Q_EMIT TextReset();
 }
 
 void TextBox::AppendText(const QString &piece) {
@@ -87,6 +88,7 @@ void TextBox::contextMenuEvent(QContextMenuEvent *event) {
     QPoint at;
     QTextCursor lineCursor;
     QPoint globalAt;
+    bool onSelection = false;
     if (event->reason() == QContextMenuEvent::Keyboard) {
         // At the text cursor, kept inside the visible part of the box.
         const QRect inside = viewport()->rect();
@@ -95,16 +97,38 @@ void TextBox::contextMenuEvent(QContextMenuEvent *event) {
                     std::clamp(corner.y(), inside.top(), inside.bottom()));
         lineCursor = textCursor();
         globalAt = viewport()->mapToGlobal(at);
+        onSelection = lineCursor.hasSelection();
     } else {
         at = event->pos(); // a mouse request reaches the box through its viewport
         lineCursor = cursorForPosition(at);
         globalAt = event->globalPos();
+        onSelection = isOnSelection(at);
     }
     QMenu *menu = createStandardContextMenu(at);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    Q_EMIT ContextMenuOpening(menu, lineCursor.block().text());
+    Q_EMIT ContextMenuOpening(menu, lineCursor.block().text(), onSelection);
     menu->popup(globalAt);
     event->accept();
+}
+
+bool TextBox::isOnSelection(QPoint at) const {
+    const QTextCursor selection = textCursor();
+    if (!selection.hasSelection())
+        return false;
+    // The character boundary nearest the pointer, and the pointer's side of it: on the line's
+    // height, and past the start (before the end) when it is the selection's first (last) one.
+    const QTextCursor hit = cursorForPosition(at);
+    const QRect edge = cursorRect(hit);
+    if (at.y() < edge.top() || at.y() > edge.bottom())
+        return false;
+    const int position = hit.position();
+    if (position < selection.selectionStart() || position > selection.selectionEnd())
+        return false;
+    if (position == selection.selectionStart())
+        return at.x() >= edge.left();
+    if (position == selection.selectionEnd())
+        return at.x() < edge.left();
+    return true;
 }
 
 void TextBox::keyPressEvent(QKeyEvent *event) {

@@ -32,14 +32,20 @@ public:
 Q_SIGNALS:
     // The context menu is about to open, holding Qt's own entries (Copy, Select All); the
     // owner may put its own before them. line is the shown line under the mouse pointer or,
-    // when the menu was opened from the keyboard, the line of the text cursor.
-    void ContextMenuOpening(QMenu *menu, const QString &line);
+    // when the menu was opened from the keyboard, the line of the text cursor. onSelection:
+    // the menu was opened on the selection (the pointer inside it, or from the keyboard while
+    // text is selected).
+    void ContextMenuOpening(QMenu *menu, const QString &line, bool onSelection);
+    // The program replaced the whole text (SetText), as Search does when it empties the box.
+    void TextReset();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    bool isOnSelection(QPoint at) const;
+
     QString m_text;
     qsizetype m_shownColumn = 0;
 };

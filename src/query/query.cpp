@@ -109,11 +109,8 @@ void QueryForm::btnSearch_Click() {
         m_c.cmbWhoisServer->setFocus();
         return;
     }
-    if (m_c.txtSearchText->text().isEmpty()) {
-        m_host.messageBox(QStringLiteral("Please enter a searchstring!"), QStringLiteral("Error"));
-        m_c.txtSearchText->setFocus();
+    if (!queryTextGiven())
         return;
-    }
     m_c.txtSearchResult->SetText(QString());
 
     if (m_c.chkAll->checkState() == Qt::Unchecked) {
@@ -131,6 +128,21 @@ void QueryForm::btnSearch_Click() {
         waitForQuery();
     }
     --m_sweepDepth;
+}
+
+void QueryForm::SearchOn(const QString &server) {
+    if (!queryTextGiven())
+        return;
+    beginQuery();
+    StartQuery(m_c.txtSearchText->text(), server);
+}
+
+bool QueryForm::queryTextGiven() {
+    if (!m_c.txtSearchText->text().isEmpty())
+        return true;
+    m_host.messageBox(QStringLiteral("Please enter a searchstring!"), QStringLiteral("Error"));
+    m_c.txtSearchText->setFocus();
+    return false;
 }
 
 void QueryForm::beginQuery() {

@@ -4,7 +4,8 @@
 // handlers. StartQuery announces a query and connects; Winsock1's Connected, DataArrival and
 // Closed notifications send the request, append the answer and tidy up; Timer1's tick ends a
 // query whose server stays silent past the timeout; btnSearch_Click checks the input and runs
-// one query or sweeps the query over every server of the list, waiting on each in turn.
+// one query or sweeps the query over every server of the list, waiting on each in turn;
+// SearchOn asks one more server below the answers already shown.
 //
 // The window (ui) owns the controls and hands them over in QueryControls; what else the
 // handlers need of it (animation pictures, message boxes) it offers through QueryHost.
@@ -70,6 +71,10 @@ public:
     void Timer1_Timer();
     void mtxtTimeOut_Validate();
     void btnSearch_Click();
+    // Search's single search at another server, as a referral in the result asks: the same
+    // check of the query field, but the result box keeps what it shows (the new block goes
+    // below it) and the server field keeps its text.
+    void SearchOn(const QString &server);
 
     // The timeout in seconds as the field reads now; a text that is no number counts as 10.
     double timeOut() const;
@@ -82,6 +87,7 @@ public:
     static std::optional<double> readNumber(const QString &text);
 
 private:
+    bool queryTextGiven();
     void beginQuery();
     void waitForQuery();
     void enforceMinimumTimeOut();

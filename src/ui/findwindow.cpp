@@ -1,11 +1,13 @@
 #include "findwindow.h"
 
+#include "controls.h"
+#include "platform/textbox.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextDocument>
@@ -17,53 +19,42 @@ const QString Wrapped = QStringLiteral("Wrapped");
 const QString NotFound = QStringLiteral("Not found");
 } // namespace
 
-FindWindow::FindWindow(QPlainTextEdit *box, QWidget *owner)
+FindWindow::FindWindow(TextBox *box, const QList<QWidget *> &keepClear, QWidget *owner)
     : QDialog(owner)
-    , m_box(box) {
+    , m_box(box)
+    , m_keepClear(keepClear) {
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("Find"));
     setAttribute(Qt::WA_WindowPropagation); // the owner's dialog font
     setModal(false);
 
-    auto button = [this](const char *name, const char *caption, const char *tip,
-                         const char *accessible) {
-        auto *b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(QString::fromLatin1(tip));
-        b->setAccessibleName(QString::fromLatin1(accessible));
-        b->setAutoDefault(true);
-        return b;
-    };
     const QString findTip = QStringLiteral("Text to find in the search results");
-
     lblFind = new QLabel(QStringLiteral("&Find what:"), this);
     lblFind->setObjectName(QStringLiteral("lblFind"));
     lblFind->setToolTip(findTip);
     txtFind = new QLineEdit(this);
     txtFind->setObjectName(QStringLiteral("txtFind"));
     txtFind->setToolTip(findTip);
-    txtFind->setAccessibleName(QStringLiteral("Find what"));
+    txtFind->setAccessibleName(controls::withoutMarkers(lblFind->text()));
     txtFind->setMinimumWidth(200);
     lblFind->setBuddy(txtFind);
 
     chkMatchCase = new QCheckBox(QStringLiteral("Match &case"), this);
     chkMatchCase->setObjectName(QStringLiteral("chkMatchCase"));
     chkMatchCase->setToolTip(QStringLiteral("If checked, find only text in the same case"));
-    chkMatchCase->setAccessibleName(QStringLiteral("Match case"));
+    chkMatchCase->setAccessibleName(controls::withoutMarkers(chkMatchCase->text()));
 
-    btnNext = button("btnNext", "&Next", "Find the next match (Enter, F3)", "Next");
+    btnNext = controls::commandButton(this, "btnNext", "&Next", "Find the next match (Enter, F3)");
     btnNext->setDefault(true);
-    btnPrevious = button("btnPrevious", "&Previous",
-                         "Find the previous match (Shift+Enter, Shift+F3)", "Previous");
-    btnClose = button("btnClose", "C&lose", "Close the Find window (Esc)", "Close");
+    btnPrevious = controls::commandButton(this, "btnPrevious", "&Previous",
+                                          "Find the previous match (Shift+Enter, Shift+F3)");
+    btnClose = controls::commandButton(this, "btnClose", "C&lose", "Close the Find window (Esc)");
 
-    // Shown as plain text, never as markup.
     lblFindStatus = new QLabel(this);
     lblFindStatus->setObjectName(QStringLiteral("lblFindStatus"));
-    lblFindStatus->setTextFormat(Qt::PlainText);
     lblFindStatus->setToolTip(
         QStringLiteral("Whether the last find wrapped around or found nothing"));
-    lblFindStatus->setAccessibleName(QStringLiteral("Find status"));
+    controls::makeStatusLabel(lblFindStatus, QStringLiteral("Find status"));
 
     auto *grid = new QGridLayout(this);
     grid->setSizeConstraint(QLayout::SetFixedSize);
@@ -87,6 +78,10 @@ FindWindow::FindWindow(QPlainTextEdit *box, QWidget *owner)
     };
     updateButtons();
     connect(txtFind, &QLineEdit::textChanged, this, updateButtons);
+    // A status says how the last search went; it belongs to neither another text nor another
+    // answer.
+    connect(txtFind, &QLineEdit::textChanged, lblFindStatus, &QLabel::clear);
+    connect(m_box, &TextBox::TextReset, lblFindStatus, &QLabel::clear);
     connect(btnNext, &QPushButton::clicked, this, [this] { findFromField(false); });
     connect(btnPrevious, &QPushButton::clicked, this, [this] { findFromField(true); });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
@@ -95,8 +90,9 @@ FindWindow::FindWindow(QPlainTextEdit *box, QWidget *owner)
 void FindWindow::present() {
     txtFind->setText(m_lastText);
     txtFind->selectAll();
+    lblFindStatus->clear();
     if (!m_placed) {
-        placeBesideOwner();
+        place();
         m_placed = true;
     }
     show();
@@ -123,6 +119,9 @@ void FindWindow::search(const QString &text, bool backward) {
     const QTextCursor found = find(m_box->document(), m_box->textCursor(), text,
                                    chkMatchCase->isChecked(), backward, &wrapped);
     if (found.isNull()) {
+        // F3 with the window closed: the window opens to say so.
+        if (!isVisible())
+            present();
         lblFindStatus->setText(NotFound);
         return;
     }
@@ -136,8 +135,10 @@ QTextCursor FindWindow::find(QTextDocument *document, const QTextCursor &from, c
     if (text.isEmpty())
         return {};
     // One pass over the document's whole text is about twice as fast as QTextDocument::find,
-    // which builds each line's text anew; its positions are the document's own.
-    const QString shown = document->toPlainText();
+    // which builds each line's text anew; its positions are the document's own. The raw text
+    // keeps what the box shows (toPlainText would turn a no-break space into a plain one); a
+    // line break is U+2029 there, which the one-line field cannot hold.
+    const QString shown = document->toRawText();
     const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
     qsizetype at = -1;
     if (backward) {
@@ -182,7 +183,7 @@ void FindWindow::keyPressEvent(QKeyEvent *event) {
     QDialog::keyPressEvent(event);
 }
 
-void FindWindow::placeBesideOwner() {
+void FindWindow::place() {
     adjustSize();
     QWidget *owner = parentWidget();
     if (!owner)
@@ -190,14 +191,46 @@ void FindWindow::placeBesideOwner() {
     const QRect ownerFrame = owner->frameGeometry();
     QScreen *screen = owner->screen();
     const QRect area = screen ? screen->availableGeometry() : QRect();
+    // Not yet shown, the window has no frame of its own: the owner's tells how large it will be.
+    const QRect ownerInside = owner->geometry();
+    const QSize frame(ownerFrame.width() - ownerInside.width(),
+                      ownerFrame.height() - ownerInside.height());
+    const QSize size = isVisible() ? frameGeometry().size() : geometry().size() + frame;
     constexpr int Gap = 8;
-    // Right of the owner; left of it when that side has no room; kept on the screen.
+    auto fits = [&](const QRect &r) { return !area.isValid() || area.contains(r); };
+    auto keptOnScreen = [&](QPoint at) {
+        if (area.isValid()) {
+            at.setX(std::clamp(at.x(), area.left(),
+                               std::max(area.left(), area.right() + 1 - size.width())));
+            at.setY(std::clamp(at.y(), area.top(),
+                               std::max(area.top(), area.bottom() + 1 - size.height())));
+        }
+        return at;
+    };
+
+    // Right of the owner, else left of it.
     QPoint at(ownerFrame.right() + 1 + Gap, ownerFrame.top());
-    if (area.isValid() && at.x() + width() > area.right() + 1)
-        at.setX(ownerFrame.left() - Gap - width());
-    if (area.isValid()) {
-        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
-        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
+    if (!fits(QRect(at, size)))
+        at.setX(ownerFrame.left() - Gap - size.width());
+    if (!fits(QRect(at, size))) {
+        // Neither side has room (a maximized owner, say): below or above the owner's input
+        // fields, at the owner's right edge, wherever it covers none of them.
+        QRect fields;
+        for (const QWidget *w : std::as_const(m_keepClear))
+            fields |= QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+        const int right = ownerFrame.right() + 1 - size.width();
+        const QPoint candidates[] = {
+            QPoint(right, fields.bottom() + 1 + Gap),
+            QPoint(right, fields.top() - Gap - size.height()),
+        };
+        at = keptOnScreen(candidates[0]);
+        for (const QPoint &c : candidates) {
+            const QPoint kept = keptOnScreen(c);
+            if (!QRect(kept, size).intersects(fields)) {
+                at = kept;
+                break;
+            }
+        }
     }
-    move(at);
+    move(keptOnScreen(at));
 }

@@ -6,24 +6,26 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QTextDocument;
+class TextBox;
 
 // The Find window: finds text in what a text box shows, forward or back from the box's
 // selection or cursor, wrapping around at either end. It is non-modal and owned by the main
-// window, beside which it opens; Esc closes it alone. Its status line says "Wrapped" or
-// "Not found", never a message box.
+// window, beside which it opens (or, with no room on either side, where it covers none of the
+// fields given as keepClear); Esc closes it alone. Its status line says "Wrapped" or
+// "Not found", never a message box, and is emptied when the text to find changes, when the
+// window is opened again and when the box's whole text is replaced.
 class FindWindow : public QDialog {
     Q_OBJECT
 public:
-    FindWindow(QPlainTextEdit *box, QWidget *owner);
+    FindWindow(TextBox *box, const QList<QWidget *> &keepClear, QWidget *owner);
 
-    // Shows the window (beside its owner the first time), the last text searched for in its
-    // field, selected.
+    // Shows the window (placed the first time), the last text searched for in its field,
+    // selected, and an empty status line.
     void present();
     // The next or previous match of the last text searched for (F3, Shift+F3); with none yet,
-    // the window opens instead.
+    // the window opens instead, and it opens showing "Not found" when there is no match.
     void findAgain(bool backward);
 
 protected:
@@ -37,9 +39,10 @@ private:
                             bool matchCase, bool backward, bool *wrapped);
     void findFromField(bool backward);
     void search(const QString &text, bool backward);
-    void placeBesideOwner();
+    void place();
 
-    QPlainTextEdit *m_box;
+    TextBox *m_box;
+    QList<QWidget *> m_keepClear;
     QLabel *lblFind;
     QLineEdit *txtFind;
     QCheckBox *chkMatchCase;

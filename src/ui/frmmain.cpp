@@ -1,5 +1,6 @@
 #include "frmmain.h"
 
+#include "controls.h"
 #include "findwindow.h"
 #include "frmresource.h"
 #include "messagebox.h"
@@ -67,13 +68,6 @@ QFont resultFont() {
     font.setFixedPitch(true);
     font.setPointSizeF(9);
     return font;
-}
-
-QString withoutMarkers(QString caption) {
-    caption.remove(QLatin1Char('&'));
-    if (caption.endsWith(QLatin1Char(':')))
-        caption.chop(1);
-    return caption;
 }
 
 // The check box's caption must fit its narrow designed width: a classic-sized indicator and gap
@@ -165,12 +159,7 @@ void frmMain::createControls() {
     setSizeGripEnabled(false);
 
     auto button = [this](const char *name, const char *caption, const char *tip) {
-        auto *b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(QString::fromLatin1(tip));
-        b->setAccessibleName(withoutMarkers(b->text()));
-        b->setAutoDefault(true);
-        return b;
+        return controls::commandButton(this, name, caption, tip);
     };
     auto label = [this](const char *name, const char *caption, Qt::Alignment align) {
         auto *l = new QLabel(QString::fromLatin1(caption), this);
@@ -206,7 +195,7 @@ void frmMain::createControls() {
     chkAll = new QCheckBox(QStringLiteral("Search &all servers"), this);
     chkAll->setObjectName(QStringLiteral("chkAll"));
     chkAll->setToolTip(QStringLiteral("If checked, search all Whois servers"));
-    chkAll->setAccessibleName(withoutMarkers(chkAll->text()));
+    chkAll->setAccessibleName(controls::withoutMarkers(chkAll->text()));
     auto *compact = new CompactCheckStyle;
     compact->setParent(chkAll);
     chkAll->setStyle(compact);
@@ -250,12 +239,11 @@ void frmMain::createControls() {
     Label2 = label("Label2", "&Whois Server:", Qt::AlignRight);
     Label1 = label("Label1", "Search&text:", Qt::AlignRight);
 
-    // Server names and counts are shown as they are, never as markup or access keys.
-    for (QLabel *shown : {lblStatus, lblTimeOut, Label4}) {
-        shown->setTextFormat(Qt::PlainText);
-    }
-    lblStatus->setAccessibleName(QStringLiteral("Status"));
-    lblTimeOut->setAccessibleName(QStringLiteral("Elapsed seconds"));
+    // Server names and counts are shown as they are, never as markup or access keys; screen
+    // readers read, and hear each change of, the status line and the count themselves.
+    Label4->setTextFormat(Qt::PlainText);
+    controls::makeStatusLabel(lblStatus, QStringLiteral("Status"));
+    controls::makeStatusLabel(lblTimeOut, QStringLiteral("Elapsed seconds"));
     const QFont statusFont = dialogFont(7.8, true);
     lblStatus->setFont(statusFont);
     lblTimeOut->setFont(statusFont);
@@ -331,19 +319,21 @@ void frmMain::btnExit_Click() {
     m_endProgram();
 }
 
-void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line) {
+void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool onSelection) {
     QAction *first = menu->actions().value(0);
     const QString server =
-        referral::serverToSearch(txtSearchResult->textCursor().selectedText(), line);
+        referral::serverToSearch(txtSearchResult->textCursor().selectedText(), onSelection, line);
     if (!server.isEmpty()) {
         QString caption = server;
         caption.replace(QLatin1Char('&'), QStringLiteral("&&")); // never an access key
-        auto *search = new QAction(QStringLiteral("&Search ") + caption, menu);
+        auto *search = new QAction(QStringLiteral("&Search on ") + caption, menu);
         search->setObjectName(QStringLiteral("mnuSearchServer"));
-        search->setToolTip(QStringLiteral("Search the query text on this server"));
+        search->setToolTip(QStringLiteral("Search the query text on this server, below the "
+                                          "results shown"));
         // The sweep asks the list's servers and ignores the server field.
         search->setEnabled(chkAll->checkState() == Qt::Unchecked);
-        connect(search, &QAction::triggered, this, [this, server] { searchServer(server); });
+        connect(search, &QAction::triggered, m_query,
+                [this, server] { m_query->SearchOn(server); });
         menu->insertAction(first, search);
     }
     auto *find = new QAction(QStringLiteral("&Find..."), menu);
@@ -355,14 +345,10 @@ void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line) {
     menu->insertSeparator(first);
 }
 
-void frmMain::searchServer(const QString &server) {
-    cmbWhoisServer->setEditText(server);
-    btnSearch->click();
-}
-
 FindWindow &frmMain::findWindow() {
     if (!m_find)
-        m_find = new FindWindow(txtSearchResult, this);
+        m_find = new FindWindow(
+            txtSearchResult, {txtSearchText, cmbWhoisServer, mtxtTimeOut, UpDown1, chkAll}, this);
     return *m_find;
 }
 

@@ -52,11 +52,10 @@ public:
     void btnCopy_Click();
     void btnInfo_Click();
     void btnExit_Click();
-    // Adds "Search <server>" (when the selection or the line names a WHOIS server) and
-    // "Find..." before Qt's own entries of the result box's context menu.
-    void txtSearchResult_ContextMenu(QMenu *menu, const QString &line);
-    // Puts the server into the server field and runs Search, as a click on it does.
-    void searchServer(const QString &server);
+    // Adds "Search on <server>" (when the selection the menu was opened on, or else the line,
+    // names a WHOIS server) and "Find..." before Qt's own entries of the result box's context
+    // menu.
+    void txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool onSelection);
     // The Find window, created on first use.
     FindWindow &findWindow();
 

@@ -2,6 +2,8 @@
 
 #include "rdap/hostname.h"
 
+#include <QHostAddress>
+
 #include <array>
 #include <optional>
 
@@ -48,7 +50,15 @@ std::optional<QStringView> labelledValue(QStringView line) {
 
 QString serverInSelection(QStringView selection) {
     const QStringView text = selection.trimmed();
-    return isHostName(text) || isIpAddress(text) ? text.toString() : QString();
+    if (isHostName(text))
+        return text.toString();
+    if (!isIpAddress(text))
+        return {};
+    const QHostAddress address(text.toString());
+    const bool unspecified =
+        address.isEqual(QHostAddress::AnyIPv4, QHostAddress::ConvertV4MappedToIPv4) ||
+        address.isEqual(QHostAddress::AnyIPv6);
+    return unspecified ? QString() : text.toString();
 }
 
 QString serverInLine(QStringView line) {
@@ -64,8 +74,8 @@ QString serverInLine(QStringView line) {
     return isHostName(value) ? value.toString() : QString();
 }
 
-QString serverToSearch(QStringView selection, QStringView line) {
-    const QString selected = serverInSelection(selection);
+QString serverToSearch(QStringView selection, bool onSelection, QStringView line) {
+    const QString selected = onSelection ? serverInSelection(selection) : QString();
     return selected.isEmpty() ? serverInLine(line) : selected;
 }
 

@@ -9,7 +9,8 @@
 namespace referral {
 
 // The selected text, blanks around it ignored, when it is a host name or an IP address (as
-// rdap/hostname.h reads them); otherwise empty.
+// rdap/hostname.h reads them) other than an unspecified one (0.0.0.0, ::), which names no
+// server; otherwise empty. A loopback address is offered: a user may run a server of their own.
 QString serverInSelection(QStringView selection);
 
 // The server a referral line names: one of the labels "refer:", "whois:", "ReferralServer:",
@@ -18,8 +19,8 @@ QString serverInSelection(QStringView selection);
 // scheme or port, or an empty value.
 QString serverInLine(QStringView line);
 
-// What the result box offers to search: the selection's server if it names one, else the
-// line's.
-QString serverToSearch(QStringView selection, QStringView line);
+// What the result box offers to search when its menu opens: the selection's server if the menu
+// was opened on the selection and it names one, else the line's.
+QString serverToSearch(QStringView selection, bool onSelection, QStringView line);
 
 } // namespace referral

@@ -73,6 +73,8 @@ private Q_SLOTS:
         QTest::newRow("scrolled up to read") << 40 << -1;
         QTest::newRow("text selected at the top") << 0 << 3;
         QTest::newRow("text selected, scrolled") << 25 << 30;
+        // -2: selected backwards from the very end, the anchor at the end.
+        QTest::newRow("selected backwards from the end") << 40 << -2;
     }
     void appendLeavesViewAlone() {
         QFETCH(int, firstShown);
@@ -86,7 +88,13 @@ private Q_SLOTS:
             box.AppendText(QStringLiteral("line %1 of the answer\r\n").arg(i));
         QScrollBar *bar = box.verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > firstShown);
-        if (selectedBlock >= 0) {
+        if (selectedBlock == -2) {
+            QTextCursor selection(box.document());
+            selection.movePosition(QTextCursor::End);
+            selection.setPosition(box.document()->findBlockByNumber(95).position(),
+                                  QTextCursor::KeepAnchor);
+            box.setTextCursor(selection);
+        } else if (selectedBlock >= 0) {
             QTextCursor selection(box.document()->findBlockByNumber(selectedBlock));
             selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
             box.setTextCursor(selection);

@@ -3,13 +3,14 @@
 #include "windowfixture.h"
 
 #include <QCheckBox>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
 namespace {
-// "beta" four times, in two cases, the last far below the first screen.
+// "beta" four times, in two cases, the last far below the first screen; a no-break space.
 QString result() {
-    QString text = QStringLiteral("alpha beta\r\nBETA gamma\r\n");
+    QString text = QStringLiteral("no\u00A0break\r\nalpha beta\r\nBETA gamma\r\n");
     for (int i = 0; i < 300; ++i)
         text += QStringLiteral("filler line\r\n");
     return text + QStringLiteral("beta Beta end\r\n");
@@ -63,6 +64,14 @@ private Q_SLOTS:
             << "beta" << true << 2 << "previous" << 0 << "";
         QTest::newRow("match case, none") << "bETA" << true << 1 << "next" << -2 << "Not found";
         QTest::newRow("not found") << "zeta" << false << 1 << "f3" << -2 << "Not found";
+        // F3 with Find closed opens it only to say "Not found".
+        QTest::newRow("not found, Find closed")
+            << "zeta" << false << 1 << "closed f3" << -2 << "Not found";
+        QTest::newRow("wraps, Find closed")
+            << "beta" << false << 3 << "closed f3" << 0 << "Wrapped";
+        QTest::newRow("no-break space") << "o\u00A0b" << false << -1 << "next" << 0 << "";
+        QTest::newRow("plain space for a no-break one")
+            << "o b" << false << -1 << "next" << -2 << "Not found";
         // The caret stays at the top of the emptied box while the answer arrives.
         QTest::newRow("new Search in between") << "beta" << false << 2 << "search" << 0 << "";
     }
@@ -73,6 +82,7 @@ private Q_SLOTS:
         QFETCH(QString, how);
         QFETCH(int, to);
         QFETCH(QString, status);
+        const QString shownText = result().remove(QLatin1Char('\r'));
         FakeWhois server;
         QVERIFY(server.listen());
         server.answerAndClose("new answer: beta\n");
@@ -91,7 +101,7 @@ private Q_SLOTS:
 
         QTextCursor start(box->document());
         if (from >= 0) {
-            start.setPosition(nth(box->toPlainText(), text, from));
+            start.setPosition(nth(shownText, text, from));
             start.setPosition(start.position() + int(text.size()), QTextCursor::KeepAnchor);
         }
         box->setTextCursor(start);
@@ -104,10 +114,12 @@ private Q_SLOTS:
         if (how == QLatin1String("enter") || how == QLatin1String("shift+enter"))
             QTest::keyClick(find.field, Qt::Key_Return,
                             how == QLatin1String("enter") ? Qt::NoModifier : Qt::ShiftModifier);
-        else if (how == QLatin1String("f3") || how == QLatin1String("shift+f3")) {
+        else if (how.endsWith(QLatin1String("f3")) && !how.startsWith(QLatin1String("find"))) {
+            if (how == QLatin1String("closed f3"))
+                find.w.reject();
             QApplication::setActiveWindow(&win.w);
             QTest::keyClick(win.get<QLineEdit>("txtSearchText"), Qt::Key_F3,
-                            how == QLatin1String("f3") ? Qt::NoModifier : Qt::ShiftModifier);
+                            how == QLatin1String("shift+f3") ? Qt::ShiftModifier : Qt::NoModifier);
         } else if (how == QLatin1String("find shift+f3")) {
             QApplication::setActiveWindow(&find.w);
             QTest::keyClick(find.field, Qt::Key_F3, Qt::ShiftModifier);
@@ -121,12 +133,82 @@ private Q_SLOTS:
             QCOMPARE(now.anchor(), start.anchor());
             QCOMPARE(now.position(), start.position());
         } else {
-            QCOMPARE(now.selectionStart(), nth(box->toPlainText(), text, to));
+            QCOMPARE(
+                now.selectionStart(),
+                nth(how == QLatin1String("search") ? box->toPlainText() : shownText, text, to));
             QCOMPARE(now.selectedText().size(), text.size());
             QVERIFY(box->viewport()->rect().contains(box->cursorRect().center()));
         }
         QCOMPARE(find.status->text(), status);
         QCOMPARE(find.status->textFormat(), Qt::PlainText);
+        if (how == QLatin1String("closed f3"))
+            QCOMPARE(find.w.isVisible(), status == QLatin1String("Not found"));
+    }
+
+    // "Not found" belongs to one text and one answer: it goes when either changes, and when
+    // Find is opened again.
+    void statusCleared_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("text to find changed") << "edit";
+        QTest::newRow("Find opened again") << "reopen";
+        QTest::newRow("new Search") << "search";
+    }
+    void statusCleared() {
+        QFETCH(QString, how);
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.answerAndClose("zeta\n");
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.pointAt(server);
+        win.get<TextBox>("txtSearchResult")->SetText(result());
+        QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
+        Find find{win};
+        QTRY_VERIFY(find.w.isVisible());
+        find.field->setText(QStringLiteral("zeta"));
+        QTest::keyClick(find.field, Qt::Key_Return);
+        QCOMPARE(find.status->text(), QStringLiteral("Not found"));
+        if (how == QLatin1String("edit")) {
+            QTest::keyClick(find.field, Qt::Key_Backspace);
+        } else if (how == QLatin1String("reopen")) {
+            find.w.reject();
+            QApplication::setActiveWindow(&win.w);
+            QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
+            QTRY_VERIFY(find.w.isVisible());
+        } else {
+            win.search(QStringLiteral("q"));
+            QTRY_VERIFY(!win.running());
+        }
+        QCOMPARE(find.status->text(), QString());
+    }
+
+    // Find opens beside the main window where there is room, else where it covers none of the
+    // query fields, and always on the screen.
+    void placement_data() {
+        QTest::addColumn<bool>("maximized");
+        QTest::newRow("as the window opens") << false;
+        QTest::newRow("maximized") << true;
+    }
+    void placement() {
+        QFETCH(bool, maximized);
+        Window win;
+        if (maximized)
+            win.w.setGeometry(win.w.screen()->availableGeometry());
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
+        Find find{win};
+        QTRY_VERIFY(find.w.isVisible());
+        const QRect at = find.w.frameGeometry();
+        QVERIFY(win.w.screen()->availableGeometry().contains(at));
+        const bool beside =
+            at.left() > win.w.frameGeometry().right() || at.right() < win.w.frameGeometry().left();
+        if (beside)
+            return;
+        for (const char *field :
+             {"txtSearchText", "cmbWhoisServer", "mtxtTimeOut", "UpDown1", "chkAll"}) {
+            const QWidget *w = win.get<QWidget>(field);
+            QVERIFY2(!at.intersects(QRect(w->mapToGlobal(QPoint(0, 0)), w->size())), field);
+        }
     }
 
     // With nothing searched for yet, F3 and Shift+F3 open Find as Ctrl+F does, changing
@@ -180,9 +262,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("name");
         const char *table[][2] = {
-            {"txtFind", "Find what"}, {"chkMatchCase", "Match case"},
-            {"btnNext", "Next"},      {"btnPrevious", "Previous"},
-            {"btnClose", "Close"},    {"lblFindStatus", "Find status"},
+            {"txtFind", "Find what"},    {"chkMatchCase", "Match case"}, {"btnNext", "Next"},
+            {"btnPrevious", "Previous"}, {"btnClose", "Close"},
         };
         for (const auto &row : table)
             QTest::newRow(row[0]) << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1]);

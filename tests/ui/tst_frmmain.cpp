@@ -4,6 +4,7 @@
 #include "platform/textbox.h"
 #include "platform/updown.h"
 #include "platform/winsock.h"
+#include "ui/findwindow.h"
 #include "ui/frmmain.h"
 #include "ui/frmresource.h"
 #include "ui/messagebox.h"
@@ -11,6 +12,9 @@
 #include "windowfixture.h"
 
 #include <QAccessible>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -424,8 +428,6 @@ private Q_SLOTS:
             {"UpDown1", "Timeout up-down"},
             {"chkAll", "Search all servers"},
             {"txtSearchResult", "Search result"},
-            {"lblStatus", "Status"},
-            {"lblTimeOut", "Elapsed seconds"},
             {"imgStatus", "Status picture"},
         };
         for (const auto &row : table)
@@ -441,6 +443,64 @@ private Q_SLOTS:
         QCOMPARE(iface->text(QAccessible::Name), name);
         if (control == QLatin1String("UpDown1"))
             QCOMPARE(iface->role(), QAccessible::SpinBox);
+    }
+
+    // The labels whose text the program changes: a screen reader reads that text as their name
+    // and hears each change of it; what they are for is their description.
+    void statusLabels_data() {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("purpose");
+        QTest::newRow("status line") << "lblStatus"
+                                     << "Connecting .... 127.0.0.1"
+                                     << "Status";
+        QTest::newRow("count") << "lblTimeOut"
+                               << "1"
+                               << "Elapsed seconds";
+        QTest::newRow("Find's status line") << "lblFindStatus"
+                                            << "Not found"
+                                            << "Find status";
+    }
+    void statusLabels() {
+        QFETCH(QString, label);
+        QFETCH(QString, text);
+        QFETCH(QString, purpose);
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        FindWindow &find = win.w.findWindow();
+        auto *shown = win.w.findChild<QLabel *>(label);
+        QVERIFY(shown);
+        static QList<QObject *> named; // the objects of the name changes announced
+        named.clear();
+        // As a screen reader's presence does: without it, no event is sent at all.
+        QPlatformAccessibility *platform =
+            QGuiApplicationPrivate::platformIntegration()->accessibility();
+        QVERIFY(platform);
+        platform->setActive(true);
+        QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+            if (event->type() == QAccessible::NameChanged)
+                named << event->object();
+        });
+        if (label == QLatin1String("lblStatus")) {
+            win.get<QComboBox>("cmbWhoisServer")->setEditText(QStringLiteral("127.0.0.1"));
+            win.search(QStringLiteral("q"));
+        } else if (label == QLatin1String("lblTimeOut")) {
+            win.search(QStringLiteral("q"));
+            win.ticks(1);
+        } else {
+            win.get<TextBox>("txtSearchResult")->SetText(QStringLiteral("alpha"));
+            find.findChild<QLineEdit *>(QStringLiteral("txtFind"))->setText(QStringLiteral("zeta"));
+            find.findChild<QPushButton *>(QStringLiteral("btnNext"))->click();
+        }
+        QAccessible::installUpdateHandler(nullptr);
+        platform->setActive(false);
+        QCOMPARE(shown->text(), text);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(shown);
+        QVERIFY(iface);
+        QCOMPARE(iface->text(QAccessible::Name), text);
+        QCOMPARE(iface->text(QAccessible::Description), purpose);
+        QVERIFY(named.contains(shown));
+        win.w.winsock().Close();
     }
 
     void displayCheck_data() {

@@ -36,20 +36,23 @@ QStringList entries(const QMenu *menu) {
 const QString Answer = QStringLiteral("NetRange:       170.0.0.0 - 170.0.255.255\r\n"
                                       "\r\n"
                                       "ReferralServer:  whois://whois.lacnic.net\r\n"
-                                      "Comment:        see whois.lacnic.net\r\n");
+                                      "Comment:        see whois.apnic.net\r\n");
 } // namespace
 
 class tst_Referral : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // Which server a selection, or else the line the menu was opened on, offers to search.
+    // Which server the selection the menu was opened on, or else the line, offers to search.
     void rules_data() {
         QTest::addColumn<QString>("selection");
+        QTest::addColumn<bool>("onSelection");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("server");
-        // A line "@file|text": the first line of that recorded answer that holds text.
+        // A line "@file|text": the first line of that recorded answer that holds text. The menu
+        // is opened on the selection unless elsewhere is set.
         const struct {
             const char *name, *selection, *line, *server;
+            bool elsewhere = false;
         } table[] = {
             {"ARIN whois://", "", "@arin-170.txt|ReferralServer:", "whois.lacnic.net"},
             {"ARIN rwhois:// with a port", "", "@arin-174.txt|ReferralServer:", ""},
@@ -73,8 +76,15 @@ private Q_SLOTS:
             {"selected IPv4", "193.0.6.135", "", "193.0.6.135"},
             {"selected IPv6", "2001:67c:2e8:22::c100:68b", "", "2001:67c:2e8:22::c100:68b"},
             {"selected A-label", "whois.xn--mller-kva.de", "", "whois.xn--mller-kva.de"},
-            {"selection before the line", "whois.apnic.net", "refer: whois.arin.net",
+            {"menu on the selection: before the line", "whois.apnic.net", "refer: whois.arin.net",
              "whois.apnic.net"},
+            {"menu elsewhere: the line, not the selection", "whois.apnic.net",
+             "refer: whois.arin.net", "whois.arin.net", true},
+            {"menu elsewhere, no line", "193.0.6.135", "", "", true},
+            {"selected loopback", "127.0.0.1", "", "127.0.0.1"},
+            {"selected unspecified IPv4", "0.0.0.0", "refer: whois.arin.net", "whois.arin.net"},
+            {"selected unspecified IPv6", "::", "", ""},
+            {"selected unspecified, mapped", "::ffff:0.0.0.0", "", ""},
             {"selection no name: the line", "whois", "refer: whois.arin.net", "whois.arin.net"},
             {"version number", "2.0", "", ""},
             {"IPv4 part over 255", "256.1.1.1", "", ""},
@@ -93,39 +103,51 @@ private Q_SLOTS:
             if (line.startsWith(QLatin1Char('@')))
                 line = sampleLine(line.mid(1).section(QLatin1Char('|'), 0, 0),
                                   line.section(QLatin1Char('|'), 1));
-            QTest::newRow(row.name)
-                << QString::fromUtf8(row.selection) << line << QString::fromUtf8(row.server);
+            QTest::newRow(row.name) << QString::fromUtf8(row.selection) << !row.elsewhere << line
+                                    << QString::fromUtf8(row.server);
         }
     }
     void rules() {
         QFETCH(QString, selection);
+        QFETCH(bool, onSelection);
         QFETCH(QString, line);
         QFETCH(QString, server);
-        QCOMPARE(referral::serverToSearch(selection, line), server);
+        QCOMPARE(referral::serverToSearch(selection, onSelection, line), server);
     }
 
-    // The menu, however it is opened: "Search <server>" when the selection or the line names
-    // one (disabled while the sweep is ticked), "Find...", then Qt's own entries.
+    // The menu, however it is opened: "Search on <server>" when the selection it was opened on
+    // or the line names one (disabled while the sweep is ticked), "Find...", then Qt's own
+    // entries. The selection, when there is one, is "whois.apnic.net" on line 3.
     void menu_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("line");
+        QTest::addColumn<bool>("select");
         QTest::addColumn<bool>("all");
         QTest::addColumn<QStringList>("first");
         auto list = [](const char *items) { return QString::fromLatin1(items).split(u'|'); };
-        const QStringList referral = list("&Search whois.lacnic.net|&Find...|-|&Copy (off)");
+        const QStringList referral = list("&Search on whois.lacnic.net|&Find...|-|&Copy (off)");
         const QStringList plain = list("&Find...|-|&Copy (off)");
-        QTest::newRow("mouse on the referral") << "mouse" << 2 << false << referral;
-        QTest::newRow("mouse on another line") << "mouse" << 3 << false << plain;
-        QTest::newRow("Menu key, cursor on the referral") << "menu" << 2 << false << referral;
-        QTest::newRow("Shift+F10, cursor on the referral") << "shift+f10" << 2 << false << referral;
-        QTest::newRow("Shift+F10, cursor elsewhere") << "shift+f10" << 0 << false << plain;
+        const QStringList selected = list("&Search on whois.apnic.net|&Find...|-|&Copy");
+        QTest::newRow("mouse on the referral") << "mouse" << 2 << false << false << referral;
+        QTest::newRow("mouse on another line") << "mouse" << 3 << false << false << plain;
+        QTest::newRow("mouse on the referral, a selection elsewhere")
+            << "mouse" << 2 << true << false
+            << list("&Search on whois.lacnic.net|&Find...|-|&Copy");
+        QTest::newRow("mouse inside the selection") << "mouse" << 3 << true << false << selected;
+        QTest::newRow("Menu key, cursor on the referral")
+            << "menu" << 2 << false << false << referral;
+        QTest::newRow("Menu key with a selection") << "menu" << 3 << true << false << selected;
+        QTest::newRow("Shift+F10, cursor on the referral")
+            << "shift+f10" << 2 << false << false << referral;
+        QTest::newRow("Shift+F10, cursor elsewhere") << "shift+f10" << 0 << false << false << plain;
         QTest::newRow("sweep ticked")
-            << "mouse" << 2 << true
-            << list("&Search whois.lacnic.net (off)|&Find...|-|&Copy (off)");
+            << "mouse" << 2 << false << true
+            << list("&Search on whois.lacnic.net (off)|&Find...|-|&Copy (off)");
     }
     void menu() {
         QFETCH(QString, how);
         QFETCH(int, line);
+        QFETCH(bool, select);
         QFETCH(bool, all);
         QFETCH(QStringList, first);
         Window win;
@@ -136,15 +158,25 @@ private Q_SLOTS:
         const QString server = win.get<QComboBox>("cmbWhoisServer")->currentText();
         box->setFocus();
         QTextCursor at(box->document()->findBlockByNumber(line));
+        QTextCursor selection(box->document());
+        selection.movePosition(QTextCursor::End);
+        if (select) {
+            const QTextBlock block = box->document()->findBlockByNumber(3);
+            const int start = block.position() + int(block.text().indexOf(u"whois.apnic.net"));
+            selection.setPosition(start);
+            selection.setPosition(start + 15, QTextCursor::KeepAnchor);
+            if (line == 3)
+                at.setPosition(start + 7); // inside the selection
+        }
         if (how == QLatin1String("mouse")) {
-            // The pointer on the line, the text cursor elsewhere.
+            // The pointer on the line, the text cursor (or the selection) where it was set.
             const QPoint point = box->cursorRect(at).center();
-            box->moveCursor(QTextCursor::End);
+            box->setTextCursor(selection);
             QContextMenuEvent request(QContextMenuEvent::Mouse, point,
                                       box->viewport()->mapToGlobal(point));
             QApplication::sendEvent(box->viewport(), &request);
         } else {
-            box->setTextCursor(at);
+            box->setTextCursor(select ? selection : at);
             if (how == QLatin1String("menu"))
                 QTest::keyClick(box, Qt::Key_Menu);
             else
@@ -161,8 +193,8 @@ private Q_SLOTS:
         QVERIFY(!win.running());
     }
 
-    // Choosing the item runs Search on that server: the same checks, the query field's text,
-    // an emptied result box, and the query reaching the server.
+    // Choosing the item asks that server with the query field's text, after the same check as
+    // Search: its block goes below the answer shown, and the server field keeps its text.
     void searchFromMenu_data() {
         QTest::addColumn<QString>("query");
         QTest::newRow("query given") << "170.0.0.0";
@@ -180,6 +212,7 @@ private Q_SLOTS:
         auto *box = win.get<TextBox>("txtSearchResult");
         box->SetText(Answer);
         win.get<QLineEdit>("txtSearchText")->setText(query);
+        const QString server = win.get<QComboBox>("cmbWhoisServer")->currentText();
         box->setFocus();
         box->setTextCursor(QTextCursor(box->document()->findBlockByNumber(2)));
         QTest::keyClick(box, Qt::Key_Menu);
@@ -189,8 +222,7 @@ private Q_SLOTS:
         QVERIFY(search);
         menu->close(); // as choosing an item does, before the item runs
         search->trigger();
-        QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->currentText(),
-                 QStringLiteral("whois.lacnic.net"));
+        QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->currentText(), server);
         if (query.isEmpty()) {
             QCOMPARE(win.boxes.size(), 1);
             QCOMPARE(win.boxes.first().first, QStringLiteral("Please enter a searchstring!"));
@@ -200,10 +232,9 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(lacnic.requests(), QList<QByteArray>{"170.0.0.0\r\n"});
         QTRY_VERIFY(!win.running());
-        QVERIFY(win.text().startsWith(QStringLiteral("\r\n") + QString(56, QLatin1Char('-')) +
-                                      QStringLiteral("\r\nSearch results of: whois.lacnic.net")));
-        QVERIFY(win.text().endsWith(QStringLiteral("inetnum: 170.0.0.0/16\r\n")));
-        QVERIFY(!win.text().contains(QStringLiteral("ReferralServer")));
+        QCOMPARE(win.text(), Answer + QStringLiteral("\r\n") + QString(56, QLatin1Char('-')) +
+                                 QStringLiteral("\r\nSearch results of: whois.lacnic.net\r\n\r\n"
+                                                "inetnum: 170.0.0.0/16\r\n"));
         QVERIFY(win.boxes.isEmpty());
     }
 };
