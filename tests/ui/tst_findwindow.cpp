@@ -24,6 +24,17 @@ int nth(const QString &shown, const QString &what, int n) {
     return int(at);
 }
 
+// The window holding result() with Find open; a Search asks server, which answers answer.
+void openFind(Window &win, FakeWhois &server, const char *answer) {
+    QVERIFY(server.listen());
+    server.answerAndClose(answer);
+    QVERIFY(QTest::qWaitForWindowActive(&win.w));
+    win.pointAt(server);
+    win.get<TextBox>("txtSearchResult")->SetText(result());
+    QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(win.w.findChild<FindWindow *>() && win.w.findChild<FindWindow *>()->isVisible());
+}
+
 struct Find {
     Window &win;
     FindWindow &w = *win.w.findChild<FindWindow *>();
@@ -84,16 +95,12 @@ private Q_SLOTS:
         QFETCH(QString, status);
         const QString shownText = result().remove(QLatin1Char('\r'));
         FakeWhois server;
-        QVERIFY(server.listen());
-        server.answerAndClose("new answer: beta\n");
         Window win;
-        QVERIFY(QTest::qWaitForWindowActive(&win.w));
-        win.pointAt(server);
+        openFind(win, server, "new answer: beta\n");
+        if (QTest::currentTestFailed())
+            return;
         auto *box = win.get<TextBox>("txtSearchResult");
-        box->SetText(result());
-        QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
         Find find{win};
-        QTRY_VERIFY(find.w.isVisible());
         find.field->setText(text);
         find.matchCase->setChecked(matchCase);
         find.w.findChild<QPushButton *>(QStringLiteral("btnNext"))->click(); // the last text
@@ -156,15 +163,11 @@ private Q_SLOTS:
     void statusCleared() {
         QFETCH(QString, how);
         FakeWhois server;
-        QVERIFY(server.listen());
-        server.answerAndClose("zeta\n");
         Window win;
-        QVERIFY(QTest::qWaitForWindowActive(&win.w));
-        win.pointAt(server);
-        win.get<TextBox>("txtSearchResult")->SetText(result());
-        QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
+        openFind(win, server, "zeta\n");
+        if (QTest::currentTestFailed())
+            return;
         Find find{win};
-        QTRY_VERIFY(find.w.isVisible());
         find.field->setText(QStringLiteral("zeta"));
         QTest::keyClick(find.field, Qt::Key_Return);
         QCOMPARE(find.status->text(), QStringLiteral("Not found"));
