@@ -8,14 +8,17 @@
 // and never with another scheme or port.
 namespace referral {
 
-// The selected text, blanks around it ignored, when it is a host name or an IP address (as
-// rdap/hostname.h reads them); otherwise empty.
+// The server a selection names (blanks around it ignored): a host name or an IP address (as
+// rdap/hostname.h reads them), also as "whois://server", with ":43", with one trailing dot,
+// inside one pair of quotes, parentheses, brackets or angle brackets, or before one trailing
+// comma, semicolon or full stop; otherwise empty.
 QString serverInSelection(QStringView selection);
 
-// The server a referral line names: one of the labels "refer:", "whois:", "ReferralServer:",
-// "Registrar WHOIS Server:" or "Whois Server:" (any case, blanks around), followed by a host
-// name alone, as "whois://name" or as "whois://name:43". Empty for any other line, another
-// scheme or port, or an empty value.
+// The server a referral line names: one of the labels "refer", "whois", "ReferralServer",
+// "Registrar WHOIS Server", "Whois Server", "Registry WHOIS Server" or "Registrar Whois" (any
+// case, blanks around) with one or two colons, or "Whois site at:" in a "remarks:" line,
+// followed by a server in the forms of a selection without the punctuation around it. Empty
+// for any other line, another scheme or port, or an empty value.
 QString serverInLine(QStringView line);
 
 // What the result box offers to search: the selection's server if it names one, else the
