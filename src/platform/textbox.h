@@ -20,6 +20,13 @@ public:
     void SetText(const QString &text);
     // Same result as SetText(Text() + piece).
     void AppendText(const QString &piece);
+    // Same text as Text().replace(from, length, text), without TextSet; the caret and the view
+    // stay where they were relative to the text around the range. Where the range begins a line
+    // and a line end or the end of the text follows it (as an answer does between the
+    // program's headers) only the range is shown anew.
+    void ReplaceText(qsizetype from, qsizetype length, const QString &text);
+    // The index in Text() of the place the context menu was last opened on.
+    qsizetype MenuTextIndex() const { return textIndexAt(m_menuPosition); }
 
     static constexpr qsizetype MaxShownLine = 4096;
 
@@ -34,12 +41,21 @@ Q_SIGNALS:
     // owner may put its own before them. line is the shown line under the mouse pointer or,
     // when the menu was opened from the keyboard, the line of the text cursor.
     void ContextMenuOpening(QMenu *menu, const QString &line);
+    // SetText replaced the whole text.
+    void TextSet();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Where the character at a text index is shown, and the first text index shown at or
+    // after a shown position (a position of the document).
+    qsizetype shownPositionOf(qsizetype index) const;
+    qsizetype textIndexAt(qsizetype shown) const;
+    void showAll();
+
     QString m_text;
     qsizetype m_shownColumn = 0;
+    int m_menuPosition = 0;
 };
