@@ -19,7 +19,7 @@ struct Windows1252 {
     std::array<char16_t, 256> toUnicode{};
 
     Windows1252() {
-        QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
+        QStringDecoder decoder("Windows-1252", QStringConverter::Flag::Stateless);
         for (int b = 0; b < 256; ++b) {
             // A byte without a character keeps its own number, so that it still turns back.
             char16_t u = char16_t(b);
@@ -312,9 +312,9 @@ QByteArray WireText::answerSet(QStringView server) {
 
 const QList<QByteArray> &WireText::readAsSets() {
     static const QList<QByteArray> sets = {
-        "UTF-8",        "windows-1252", "ISO-8859-2",   "ISO-8859-15",  "windows-1250",
-        "windows-1251", "KOI8-R",       "KOI8-U",       "windows-1253", "windows-1254",
-        "windows-1255", "windows-1256", "windows-1257", "ISO-2022-JP",  "Shift_JIS",
+        "UTF-8",        "Windows-1252", "ISO-8859-2",   "ISO-8859-15",  "Windows-1250",
+        "Windows-1251", "KOI8-R",       "KOI8-U",       "Windows-1253", "Windows-1254",
+        "Windows-1255", "Windows-1256", "Windows-1257", "ISO-2022-JP",  "Shift_JIS",
         "EUC-JP",       "EUC-KR",       "GB18030",      "Big5",         "TIS-620",
     };
     return sets;

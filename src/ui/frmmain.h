@@ -8,6 +8,8 @@
 //                created on first use.
 //   referral     plain functions: the WHOIS server a selection or an answer's line names, which
 //                the box's context menu offers to search with one click.
+//   AnswerBlocks each answer in the result box with the bytes it came as, for "Read as" in the
+//                box's context menu: one answer read again in another character set.
 //   MessageBox   every message box goes through it, so tests can answer it without a person.
 #pragma once
 
@@ -30,6 +32,7 @@ class TextBox;
 class UpDown;
 class Winsock;
 class FindWindow;
+class AnswerBlocks;
 class frmResource;
 
 // A QDialog, so that Enter reaches the default button wherever the focus is; it carries the
@@ -52,8 +55,8 @@ public:
     void btnCopy_Click();
     void btnInfo_Click();
     void btnExit_Click();
-    // Adds "Search <server>" (when the selection or the line names a WHOIS server) and
-    // "Find..." before Qt's own entries of the result box's context menu.
+    // Adds "Search <server>" (when the selection or the line names a WHOIS server), "Find..."
+    // and "Read as" before Qt's own entries of the result box's context menu.
     void txtSearchResult_ContextMenu(QMenu *menu, const QString &line);
     // Puts the server into the server field and runs Search, as a click on it does.
     void searchServer(const QString &server);
@@ -97,5 +100,6 @@ private:
     QueryForm *m_query = nullptr;
     frmResource *m_resource = nullptr;
     FindWindow *m_find = nullptr;
+    AnswerBlocks *m_answers = nullptr;
     std::function<void()> m_endProgram;
 };

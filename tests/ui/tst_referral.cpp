@@ -133,15 +133,17 @@ private Q_SLOTS:
     }
 
     // The menu, however it is opened: "Search <server>" when the selection or the line names
-    // one (disabled while the sweep is ticked), "Find...", then Qt's own entries.
+    // one (disabled while the sweep is ticked), "Find...", "Read as" (disabled: text the
+    // program set, no answer), then Qt's own entries.
     void menu_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("line");
         QTest::addColumn<bool>("all");
         QTest::addColumn<QStringList>("first");
         auto list = [](const char *items) { return QString::fromLatin1(items).split(u'|'); };
-        const QStringList referral = list("&Search whois.lacnic.net|&Find...|-|&Copy (off)");
-        const QStringList plain = list("&Find...|-|&Copy (off)");
+        const QStringList referral =
+            list("&Search whois.lacnic.net|&Find...|Read &as (off)|-|&Copy (off)");
+        const QStringList plain = list("&Find...|Read &as (off)|-|&Copy (off)");
         QTest::newRow("mouse on the referral") << "mouse" << 2 << false << referral;
         QTest::newRow("mouse on another line") << "mouse" << 3 << false << plain;
         QTest::newRow("Menu key, cursor on the referral") << "menu" << 2 << false << referral;
@@ -149,7 +151,7 @@ private Q_SLOTS:
         QTest::newRow("Shift+F10, cursor elsewhere") << "shift+f10" << 0 << false << plain;
         QTest::newRow("sweep ticked")
             << "mouse" << 2 << true
-            << list("&Search whois.lacnic.net (off)|&Find...|-|&Copy (off)");
+            << list("&Search whois.lacnic.net (off)|&Find...|Read &as (off)|-|&Copy (off)");
     }
     void menu() {
         QFETCH(QString, how);
@@ -233,6 +235,78 @@ private Q_SLOTS:
         QVERIFY(win.text().endsWith(QStringLiteral("inetnum: 170.0.0.0/16\r\n")));
         QVERIFY(!win.text().contains(QStringLiteral("ReferralServer")));
         QVERIFY(win.boxes.isEmpty());
+    }
+
+    // "Read as" reads one answer again, in place, from the bytes that came: the other answer
+    // and the headers stay, "Automatic" gives the first reading back, outside any answer the
+    // item is disabled, and an answer still arriving goes on in the chosen set.
+    void readAs() {
+        FakeWhois server;
+        QVERIFY(server.listen());
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.pointAt(server);
+        for (const QByteArray &answer :
+             {QByteArray("City: Bor\xC3\xA5s\n"), QByteArray("Name: \xD2\xCE\xC2\nend\n")}) {
+            server.answerAndClose(answer);
+            win.w.query().StartQuery(QStringLiteral("example"), server.host());
+            QTRY_VERIFY(win.endedCleanly());
+        }
+        const QString original = win.text();
+        QVERIFY(original.contains(QStringLiteral("City: Bor\u00E5s\r\n")));
+        QVERIFY(original.endsWith(QStringLiteral("Name: \u00D2\u00CE\u00C2\r\nend\r\n")));
+        auto *box = win.get<TextBox>("txtSearchResult");
+        box->setFocus();
+        // The submenu of the context menu opened on the last line holding `what`.
+        auto readAsOn = [&](const QString &what) -> QMenu * {
+            const QTextCursor found = box->document()->find(
+                what, box->document()->characterCount() - 1, QTextDocument::FindBackward);
+            box->setTextCursor(QTextCursor(found.block()));
+            QTest::keyClick(box, Qt::Key_Menu);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return nullptr;
+            menu->close();
+            return menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+        };
+        auto choose = [](QMenu *sets, const QString &caption) {
+            for (QAction *a : sets->actions())
+                if (a->text() == caption)
+                    return a->trigger(), true;
+            return false;
+        };
+
+        QMenu *sets = readAsOn(QStringLiteral("Name:"));
+        QVERIFY(sets && sets->menuAction()->isEnabled());
+        QCOMPARE(sets->actions().size(), 21);
+        QVERIFY(sets->actions().first()->isChecked());
+        QVERIFY(choose(sets, QStringLiteral("Windows-1251")));
+        QCOMPARE(win.text(), QString(original).replace(QStringLiteral("\u00D2\u00CE\u00C2"),
+                                                       QStringLiteral("\u0422\u041E\u0412")));
+        qsizetype column = 0;
+        QCOMPARE(box->toPlainText(), TextBox::displayForm(win.text(), column));
+
+        sets = readAsOn(QStringLiteral("end"));
+        QVERIFY(sets);
+        QVERIFY(!sets->actions().first()->isChecked());
+        QVERIFY(choose(sets, QStringLiteral("Automatic")));
+        QCOMPARE(win.text(), original);
+
+        sets = readAsOn(QStringLiteral("Search results of:"));
+        QVERIFY(sets && !sets->menuAction()->isEnabled());
+
+        server.setResponder([](QTcpSocket *s, const QByteArray &) { s->write("Name: \xD2\xCE"); });
+        win.w.query().StartQuery(QStringLiteral("example"), server.host());
+        QTRY_VERIFY(win.text().endsWith(QStringLiteral("Name: \u00D2\u00CE")));
+        sets = readAsOn(QStringLiteral("Name:"));
+        QVERIFY(sets && choose(sets, QStringLiteral("Windows-1251")));
+        QVERIFY(win.text().endsWith(QStringLiteral("Name: \u0422\u041E")));
+        QVERIFY(server.lastSocket());
+        server.lastSocket()->write("\xC2\n");
+        FakeWhois::closeFromServer(server.lastSocket());
+        QTRY_VERIFY(win.endedCleanly());
+        QVERIFY(win.text().endsWith(QStringLiteral("Name: \u0422\u041E\u0412\r\n")));
+        QVERIFY(win.text().startsWith(original));
     }
 };
 
