@@ -58,10 +58,11 @@ public:
     // server wants that), in Windows-1252 where it holds every character, else in UTF-8 (see
     // WireText::queryBytes); ignored unless connected.
     void SendData(const QString &data);
-    // Takes up to maxLen received bytes as text (see AnswerDecoder). Bytes that end inside a
-    // UTF-8 sequence come with the next piece; those still unfinished when the server closes
-    // come, as Windows-1252, with a last DataArrival before Closed. False (data untouched)
-    // when there is no connection to read from or the type is not text.
+    // Takes up to maxLen received bytes as text (see AnswerDecoder), read in the set of
+    // RemoteHost where the table names one. Bytes that end inside a character come with the
+    // next piece; those still unfinished when the server closes come, as Windows-1252 (U+FFFD
+    // in another set), with a last DataArrival before Closed. False (data untouched) when there
+    // is no connection to read from or the type is not text.
     bool GetData(QString &data, int type, qint32 maxLen);
     // Ends the connection in any state. No notification of that connection follows.
     void Close();

@@ -13,7 +13,7 @@
 // the connection: every byte becomes a character that turns back into that byte. Two
 // exceptions: a few servers are known to answer in a set of their own (the table in
 // wiretext.cpp), and an answer that designates ISO-2022-JP's Japanese sets is read in
-// ISO-2022-JP from there on. The user may also read an answer again in any set of ReadAsSets.
+// ISO-2022-JP from there on. The user may also read an answer again in any set of readAsSets.
 namespace WireText {
 // One character per byte. The five bytes Windows-1252 leaves unassigned (0x81, 0x8D, 0x8F,
 // 0x90, 0x9D) become the control characters of the same number.
@@ -21,8 +21,9 @@ QString fromWindows1252(QByteArrayView bytes);
 // False (bytes unspecified) when a character has no byte in Windows-1252.
 bool toWindows1252(QStringView text, QByteArray *bytes);
 // A query's bytes as the given server (RemoteHost's text) reads them. Each blank-separated
-// word that is an internationalised domain name goes out in its ASCII (punycode) form, which
-// registries look names up by; then the whole text goes out in Windows-1252 when that holds
+// word that is an internationalised domain name, and passes IDNA2008's checks (ICU's UTS #46),
+// goes out in its ASCII (punycode) form, which registries look names up by, after a leading
+// "=" where it has one; then the whole text goes out in Windows-1252 when that holds
 // every character, else in UTF-8, so that no character is ever replaced. A few servers want
 // names in their Unicode form and text in UTF-8 (see the table in wiretext.cpp). A query of
 // ASCII characters alone goes out unchanged everywhere.
