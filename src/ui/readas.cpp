@@ -8,6 +8,8 @@
 #include <QActionGroup>
 #include <QMenu>
 
+#include <utility>
+
 AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
     : QObject(parent)
     , m_box(box)
