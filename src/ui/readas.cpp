@@ -8,6 +8,7 @@
 #include <QActionGroup>
 #include <QMenu>
 
+#include <algorithm>
 #include <utility>
 
 AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
@@ -24,13 +25,30 @@ AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
     });
     connect(m_winsock, &Winsock::BytesRead, this, [this](const QByteArray &bytes) {
         if (!m_blocks.empty() && receiving(m_blocks.back()))
-            m_blocks.back().bytes.append(bytes);
+            keep(m_blocks.back().bytes, bytes);
     });
     connect(m_winsock, &Winsock::DataArrival, this, [this] {
         if (!m_blocks.empty() && receiving(m_blocks.back()))
             m_blocks.back().end = m_box->Text().size();
     });
     connect(m_box, &TextBox::TextSet, this, [this] { m_blocks.clear(); });
+}
+
+void AnswerBlocks::keep(QList<QByteArray> &chunks, QByteArrayView bytes) {
+    // Most answers fit the first chunk; a long one goes on in large chunks, which the allocator
+    // maps apart, so that they touch no more fresh memory than the bytes they hold.
+    constexpr qsizetype FirstChunk = 256 * 1024;
+    constexpr qsizetype LaterChunk = 4 * 1024 * 1024;
+    while (!bytes.isEmpty()) {
+        if (chunks.isEmpty() || chunks.back().size() == chunks.back().capacity()) {
+            chunks.append(QByteArray());
+            chunks.back().reserve(chunks.size() == 1 ? FirstChunk : LaterChunk);
+        }
+        QByteArray &last = chunks.back();
+        const qsizetype n = std::min(bytes.size(), last.capacity() - last.size());
+        last.append(bytes.first(n));
+        bytes = bytes.sliced(n);
+    }
 }
 
 bool AnswerBlocks::receiving(const Block &block) const {
@@ -81,8 +99,8 @@ bool AnswerBlocks::readAs(qsizetype at, const QByteArray &set) {
     else
         decoder.readAs(set);
     QString text;
-    for (const QByteArray &bytes : std::as_const(block.bytes))
-        text += decoder.take(bytes);
+    for (const QByteArray &chunk : std::as_const(block.bytes))
+        text += decoder.take(chunk);
     const bool live = receiving(block);
     if (!live)
         text += decoder.finish();

@@ -37,9 +37,13 @@ private:
         qsizetype end = 0;
         QString server;
         quint64 connection = 0;
-        QList<QByteArray> bytes; // as received, shared with what the control read
-        QByteArray set;          // empty: the automatic rules
+        // As received, copied into chunks (see keep): holding on to each buffer the control
+        // read, or growing one array, would touch far more fresh memory than the bytes, and
+        // slow the intake down.
+        QList<QByteArray> bytes;
+        QByteArray set; // empty: the automatic rules
     };
+    static void keep(QList<QByteArray> &chunks, QByteArrayView bytes);
     int blockAt(qsizetype at) const;
     bool receiving(const Block &block) const;
 
