@@ -246,15 +246,17 @@ private Q_SLOTS:
         Window win;
         QVERIFY(QTest::qWaitForWindowActive(&win.w));
         win.pointAt(server);
-        for (const QByteArray &answer :
-             {QByteArray("City: Bor\xC3\xA5s\n"), QByteArray("Name: \xD2\xCE\xC2\nend\n")}) {
+        const QByteArray Long(300 * 1024, 'x'); // kept in more than one piece
+        for (const QByteArray &answer : {QByteArray("City: Bor\xC3\xA5s\n"),
+                                         QByteArray("Name: \xD2\xCE\xC2\n") + Long + "\nend\n"}) {
             server.answerAndClose(answer);
             win.w.query().StartQuery(QStringLiteral("example"), server.host());
             QTRY_VERIFY(win.endedCleanly());
         }
         const QString original = win.text();
         QVERIFY(original.contains(QStringLiteral("City: Bor\u00E5s\r\n")));
-        QVERIFY(original.endsWith(QStringLiteral("Name: \u00D2\u00CE\u00C2\r\nend\r\n")));
+        QVERIFY(original.endsWith(QStringLiteral("Name: \u00D2\u00CE\u00C2\r\n") +
+                                  QString::fromLatin1(Long) + QStringLiteral("\r\nend\r\n")));
         auto *box = win.get<TextBox>("txtSearchResult");
         box->setFocus();
         // The submenu of the context menu opened on the last line holding `what`.
