@@ -2,6 +2,9 @@
 
 #include "query/query.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
 #include <array>
 #include <random>
 
@@ -44,6 +47,22 @@ constexpr std::array<const char *, 24> WordsUtf8 = {
     "\U0001F310",
 };
 
+// Japanese as JPNIC writes it, with ASCII between.
+constexpr std::array<const char *, 12> WordsJapanese = {
+    "\u6771\u4EAC\u90FD",
+    "\u682A\u5F0F\u4F1A\u793E",
+    "\u30CD\u30C3\u30C8\u30EF\u30FC\u30AF",
+    "\u767B\u9332\u8005\u540D",
+    "\u5927\u962A",
+    "\u60C5\u5831",
+    "\u7BA1\u7406\u8005",
+    "Network",
+    "JPNIC",
+    "ASSIGNED",
+    "hostmaster",
+    "Tokyo",
+};
+
 // Cuts UTF-8 text to at most `size` bytes, never inside a character.
 void truncateAtCharacter(QByteArray &text, qsizetype size) {
     while (size > 0 && size < text.size() &&
@@ -54,11 +73,23 @@ void truncateAtCharacter(QByteArray &text, qsizetype size) {
 } // namespace
 
 QString answerTextArg(AnswerText text) {
-    return text == AnswerText::Utf8 ? QStringLiteral("utf8") : QStringLiteral("ascii");
+    switch (text) {
+    case AnswerText::Utf8:
+        return QStringLiteral("utf8");
+    case AnswerText::Iso2022Jp:
+        return QStringLiteral("iso-2022-jp");
+    case AnswerText::Ascii:
+        break;
+    }
+    return QStringLiteral("ascii");
 }
 
 AnswerText answerTextFromArg(const QString &arg) {
-    return arg == QLatin1String("utf8") ? AnswerText::Utf8 : AnswerText::Ascii;
+    if (arg == QLatin1String("utf8"))
+        return AnswerText::Utf8;
+    if (arg == QLatin1String("iso-2022-jp"))
+        return AnswerText::Iso2022Jp;
+    return AnswerText::Ascii;
 }
 
 QByteArray whoisAnswer(qsizetype bytes, AnswerText text) {
@@ -67,6 +98,7 @@ QByteArray whoisAnswer(qsizetype bytes, AnswerText text) {
 
     QByteArray out;
     out.reserve(bytes + 128);
+    QStringEncoder jis("ISO-2022-JP");
     int lineInObject = 0;
     while (out.size() < bytes) {
         if (lineInObject == 0) {
@@ -79,6 +111,9 @@ QByteArray whoisAnswer(qsizetype bytes, AnswerText text) {
         while (line.size() < length) {
             if (pick(0, 4) == 0)
                 line += QByteArray::number(pick(1, 99999));
+            else if (text == AnswerText::Iso2022Jp)
+                line +=
+                    QByteArray(WordsJapanese[std::size_t(pick(0, int(WordsJapanese.size()) - 1))]);
             else if (text == AnswerText::Utf8)
                 line += QByteArray(WordsUtf8[std::size_t(pick(0, int(WordsUtf8.size()) - 1))]);
             else
@@ -86,8 +121,16 @@ QByteArray whoisAnswer(qsizetype bytes, AnswerText text) {
             line += ' ';
         }
         truncateAtCharacter(line, length);
-        out += line.trimmed();
-        out += '\n';
+        if (text == AnswerText::Iso2022Jp) {
+            // Each line ends in ASCII, so the answer can stop after any of them.
+            const QByteArray encoded = jis.encode(QString::fromUtf8(line.trimmed() + '\n'));
+            if (out.size() + encoded.size() > bytes - 1)
+                break;
+            out += encoded;
+        } else {
+            out += line.trimmed();
+            out += '\n';
+        }
         if (++lineInObject == 12) {
             out += '\n';
             lineInObject = 0;
@@ -100,10 +143,13 @@ QByteArray whoisAnswer(qsizetype bytes, AnswerText text) {
     return out;
 }
 
-QString expectedResult(const QString &server, const QByteArray &answer) {
+QString expectedResult(const QString &server, const QByteArray &answer, AnswerText text) {
     const QString crlf = QStringLiteral("\r\n");
+    const QString read = text == AnswerText::Iso2022Jp
+                             ? QStringDecoder("ISO-2022-JP").decode(answer)
+                             : QString::fromUtf8(answer);
     return crlf + QString(56, QLatin1Char('-')) + crlf + QStringLiteral("Search results of: ") +
-           server + crlf + crlf + QueryForm::lfToCrLf(QString::fromUtf8(answer));
+           server + crlf + crlf + QueryForm::lfToCrLf(read);
 }
 
 } // namespace bench

@@ -9,18 +9,20 @@ namespace bench {
 constexpr qsizetype MiB = 1024 * 1024;
 constexpr qsizetype ChunkSize = 64 * 1024;
 
-// What an answer's values are written in: printable ASCII, or UTF-8 in a mix of scripts
-// (Latin with diacritics, Cyrillic, Greek, Arabic, Devanagari, Chinese, Japanese, Korean).
-enum class AnswerText { Ascii, Utf8 };
-// As a child process's argument: "ascii" or "utf8".
+// What an answer's values are written in: printable ASCII, UTF-8 in a mix of scripts (Latin
+// with diacritics, Cyrillic, Greek, Arabic, Devanagari, Chinese, Japanese, Korean), or Japanese
+// and ASCII in ISO-2022-JP (as JPNIC answers).
+enum class AnswerText { Ascii, Utf8, Iso2022Jp };
+// As a child process's argument: "ascii", "utf8" or "iso-2022-jp".
 QString answerTextArg(AnswerText text);
 AnswerText answerTextFromArg(const QString &arg);
 
 // Exactly `bytes` bytes of RIPE-style object lines (60 to 80 characters, LF line ends), ending
-// in LF; valid UTF-8 throughout.
+// in LF; valid UTF-8 throughout, or valid ISO-2022-JP with each line ending in ASCII.
 QByteArray whoisAnswer(qsizetype bytes, AnswerText text = AnswerText::Ascii);
 
 // What the result box holds after a query to `server` answered with `answer`.
-QString expectedResult(const QString &server, const QByteArray &answer);
+QString expectedResult(const QString &server, const QByteArray &answer,
+                       AnswerText text = AnswerText::Ascii);
 
 } // namespace bench

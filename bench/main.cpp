@@ -123,16 +123,18 @@ struct IntakeResult {
     int fewestPieces = 1 << 30, mostPieces = 0;
 };
 
-// For a UTF-8 answer only the intake and the floor are measured: the other baselines do not
-// depend on the text.
+// For a UTF-8 or ISO-2022-JP answer only the intake and the floor are measured: the other baselines
+// do not depend on the text.
 IntakeResult measureSize(int mib, int repetitions, AnswerText text = AnswerText::Ascii) {
     IntakeResult out;
     const qint64 bytes = mib * MiB;
     const QString size = QString::number(bytes);
     const QString textArg = answerTextArg(text);
     const bool ascii = text == AnswerText::Ascii;
-    const QString label =
-        ascii ? QStringLiteral("%1 MiB").arg(mib) : QStringLiteral("%1 MiB UTF-8").arg(mib);
+    const QString label = ascii ? QStringLiteral("%1 MiB").arg(mib)
+                          : text == AnswerText::Utf8
+                              ? QStringLiteral("%1 MiB UTF-8").arg(mib)
+                              : QStringLiteral("%1 MiB ISO-2022-JP").arg(mib);
     QJsonObject details;
 
     ChildProcess server;
@@ -298,6 +300,8 @@ int orchestrate(const QString &jsonPath) {
     const IntakeResult ten = measureSize(10, 5);
     std::fprintf(stderr, "intake 10 MiB, UTF-8 in mixed scripts ...\n");
     const IntakeResult tenUtf8 = measureSize(10, 5, AnswerText::Utf8);
+    std::fprintf(stderr, "intake 10 MiB, ISO-2022-JP ...\n");
+    const IntakeResult tenJis = measureSize(10, 5, AnswerText::Iso2022Jp);
     if (one.floor > 0)
         addRow(QStringLiteral("intake / floor, 1 MiB"), one.seconds / one.floor,
                QStringLiteral("x"));
@@ -308,6 +312,12 @@ int orchestrate(const QString &jsonPath) {
     addRow(QStringLiteral("intake / floor, 10 MiB UTF-8 (mixed scripts)"), vsFloorUtf8,
            QStringLiteral("x"), QStringLiteral("<= 1.5"),
            verdict(tenUtf8.seconds > 0 && vsFloorUtf8 <= 1.5));
+    // Read as ISO-2022-JP from its first designation on (ICU's converter), against the floor
+    // for the same text.
+    const double vsFloorJis = tenJis.floor > 0 ? tenJis.seconds / tenJis.floor : 0;
+    addRow(QStringLiteral("intake / floor, 10 MiB read as ISO-2022-JP"), vsFloorJis,
+           QStringLiteral("x"), QStringLiteral("<= 1.5"),
+           verdict(tenJis.seconds > 0 && vsFloorJis <= 1.5));
     const double scale = one.seconds > 0 ? ten.seconds / one.seconds : 0;
     addRow(QStringLiteral("intake 10 MiB / intake 1 MiB"), scale, QStringLiteral("x"),
            QStringLiteral("<= 12"), verdict(ten.seconds > 0 && one.seconds > 0 && scale <= 12));

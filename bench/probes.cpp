@@ -123,7 +123,7 @@ int intake(qsizetype bytes, quint16 port, AnswerText text) {
     const qint64 hwm = statusKb("VmHWM");
     const qint64 rssAfter = statusKb("VmRSS");
 
-    const QString expected = expectedResult(Server, whoisAnswer(bytes, text));
+    const QString expected = expectedResult(Server, whoisAnswer(bytes, text), text);
     QJsonObject r;
     r[QStringLiteral("seconds")] = t2 - t0;
     r[QStringLiteral("queryEndedSeconds")] = t1 - t0;
@@ -144,7 +144,8 @@ int intake(qsizetype bytes, quint16 port, AnswerText text) {
 int floorBox(qsizetype bytes, AnswerText text) {
     MeasuredWindow win(0);
     qsizetype column = 0;
-    QString shown = TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes, text)), column);
+    QString shown =
+        TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes, text), text), column);
     TextBox *box = freshBox(win);
 
     resetPeakRss();

@@ -3,21 +3,25 @@
 // appended to the result box (TextBox::AppendText) after the header a query starts with; the
 // bytes still held at the end come last, as at the server's close.
 //
-// Input: byte 0 gives the number of size codes (1 to 8) that follow it; the rest is what the
-// server sends, cut into pieces by those codes in turn (see pieceSize).
+// Input: byte 0 gives the number of size codes (1 to 8) that follow it (its low three bits) and
+// the server (the next bits: an unknown one or one of the table's, which read their answers in
+// a set of their own); the rest is what the server sends, cut into pieces by those codes in turn
+// (see pieceSize).
 //
-// Checks: the text does not depend on the pieces; it turns back into the bytes that came
-// (UTF-8 before the switch, Windows-1252 from it on) and switches at the first byte that cannot
-// continue valid UTF-8, not later or earlier; the box holds exactly header + the converted text
-// and shows the same as a fresh box given that whole text at once. The referral rules read every
-// received and every shown line, also as a selection: whatever server they name is a host name
-// (or, from a selection, an IP address) that stands in that line.
+// Checks: the text does not depend on the pieces. From an unknown server it turns back into the
+// bytes that came (UTF-8 before the switch, Windows-1252 from it on) and switches at the first
+// byte that cannot continue valid UTF-8, not later or earlier, or at a designation of
+// ISO-2022-JP, from which on it reads as that set. The box holds exactly header + the converted
+// text and shows the same as a fresh box given that whole text at once, also after the answer
+// is read again in one of the sets of "Read as" (each of which reads any bytes, in any pieces, as
+// it reads them whole). The referral rules read every received and every shown line, also as a
+// selection: whatever server they name is a host name or an IP address that stands in that line.
 #include "fuzzapp.h"
 
-#include "rdap/hostname.h"
 #include "platform/textbox.h"
 #include "platform/wiretext.h"
 #include "query/query.h"
+#include "rdap/hostname.h"
 #include "ui/referral.h"
 
 #include <QByteArray>
@@ -28,6 +32,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -45,6 +51,9 @@ QString queryHeader() {
 //   2..127   1 to 16 bytes
 //   128..223 1 to 1616 bytes, in steps of 17
 //   224..255 1 to 63489 bytes, in steps of 2048 (across the box's 4096-character shown lines)
+const char *const Servers[] = {"whois.example.net", "whois.nic.ad.jp", "whois.kg", "whois.nic.tr",
+                               "oldwhois.kisa.or.kr"};
+
 qsizetype pieceSize(std::uint8_t code, QByteArrayView rest) {
     qsizetype n = 0;
     if (code <= 1) {
@@ -64,8 +73,10 @@ constexpr std::size_t MaxPieces = 512;
 
 void checkReferral(QStringView line) {
     const QString fromLine = referral::serverInLine(line);
-    fuzzapp::check(fromLine.isEmpty() || (host::isHostName(fromLine) && line.contains(fromLine)),
-                   "a referral line names a host name it holds");
+    fuzzapp::check(fromLine.isEmpty() ||
+                       ((host::isHostName(fromLine) || host::isIpAddress(fromLine)) &&
+                        line.contains(fromLine)),
+                   "a referral line names a host name or address it holds");
     const QString fromSelection = referral::serverToSearch(line, true, line);
     fuzzapp::check(fromSelection.isEmpty() ||
                        ((host::isHostName(fromSelection) || host::isIpAddress(fromSelection)) &&
@@ -75,6 +86,41 @@ void checkReferral(QStringView line) {
                                          ? fromLine
                                          : referral::serverInSelection(line)),
                    "the selection comes before the line");
+}
+
+// From an unknown server: UTF-8 up to the switch, then Windows-1252 (every byte back as it
+// came) or ISO-2022-JP from its designation on.
+void checkAutomatic(const AnswerDecoder &decoder, const QByteArray &bytes,
+                    const QString &received) {
+    const qsizetype k = decoder.switchedAt() < 0 ? received.size() : decoder.switchedAt();
+    fuzzapp::check(k <= received.size(), "the switch lies inside the text");
+    const QByteArray utf8Part = QStringView(received).first(k).toUtf8();
+    fuzzapp::check(bytes.startsWith(utf8Part), "the text before the switch is the UTF-8 that came");
+    const QByteArrayView after = QByteArrayView(bytes).sliced(utf8Part.size());
+    if (decoder.charset() == "ISO-2022-JP") {
+        fuzzapp::check(after.startsWith("\x1b$B") || after.startsWith("\x1b$@") ||
+                           after.startsWith("\x1b(J"),
+                       "ISO-2022-JP from a designation on");
+        AnswerDecoder rest;
+        rest.readAs("ISO-2022-JP");
+        fuzzapp::check(rest.take(after) + rest.finish() == QStringView(received).sliced(k),
+                       "after the designation, the text reads as ISO-2022-JP");
+        return;
+    }
+    QByteArray rest;
+    fuzzapp::check(WireText::toWindows1252(QStringView(received).sliced(k), &rest),
+                   "the text after the switch has Windows-1252 bytes");
+    fuzzapp::check(utf8Part + rest == bytes, "the text turns back into the bytes that came");
+    if (decoder.switchedAt() >= 0) {
+        // Where it switched, the bytes could not go on as UTF-8: Qt's own decoder finds a bad
+        // or cut-off sequence there (U+FFFD not sent as such).
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom);
+        const QString tail = utf8.decode(after.first(std::min<qsizetype>(after.size(), 4)));
+        fuzzapp::check(!tail.isEmpty() && tail.at(0) == QChar::ReplacementCharacter &&
+                           !after.startsWith("\xEF\xBF\xBD"),
+                       "the switch comes at the first byte that is not valid UTF-8");
+    }
 }
 
 struct Boxes {
@@ -104,12 +150,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint8_t *codes = data + 1;
     const QByteArray bytes(reinterpret_cast<const char *>(data + 1 + codeCount),
                            static_cast<qsizetype>(size - 1 - codeCount));
+    const QString server = QString::fromLatin1(Servers[(data[0] >> 3) % std::size(Servers)]);
+    const bool unknownServer = WireText::answerSet(server).isEmpty();
 
     TextBox &box = boxes->pieces;
     box.SetText(boxes->header);
     AnswerDecoder decoder;
+    decoder.reset(server);
     QString received;
     std::size_t next = 0;
+    std::vector<qsizetype> cuts;
     for (qsizetype at = 0; at < bytes.size();) {
         const std::uint8_t code = codeCount == 0 ? 2 : codes[next++ % codeCount];
         // Past MaxPieces the rest comes as one piece: every piece lays out the shown line it
@@ -121,32 +171,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         received += piece;
         box.AppendText(QueryForm::lfToCrLf(piece));
         at += n;
+        cuts.push_back(at);
     }
     const QString last = decoder.finish();
     received += last;
     box.AppendText(QueryForm::lfToCrLf(last));
 
     AnswerDecoder whole;
+    whole.reset(server);
     fuzzapp::check(whole.take(bytes) + whole.finish() == received,
                    "the text does not depend on how the bytes were cut");
-    const qsizetype k = decoder.switchedAt() < 0 ? received.size() : decoder.switchedAt();
-    fuzzapp::check(k <= received.size(), "the switch lies inside the text");
-    const QByteArray utf8Part = QStringView(received).first(k).toUtf8();
-    QByteArray rest;
-    fuzzapp::check(WireText::toWindows1252(QStringView(received).sliced(k), &rest),
-                   "the text after the switch has Windows-1252 bytes");
-    fuzzapp::check(utf8Part + rest == bytes, "the text turns back into the bytes that came");
-    if (decoder.switchedAt() >= 0) {
-        // Where it switched, the bytes could not go on as UTF-8: Qt's own decoder finds a bad
-        // or cut-off sequence there (U+FFFD not sent as such).
-        const QByteArrayView after = QByteArrayView(bytes).sliced(utf8Part.size());
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                        QStringConverter::Flag::ConvertInitialBom);
-        const QString tail = utf8.decode(after.first(std::min<qsizetype>(after.size(), 4)));
-        fuzzapp::check(!tail.isEmpty() && tail.at(0) == QChar::ReplacementCharacter &&
-                           !after.startsWith("\xEF\xBF\xBD"),
-                       "the switch comes at the first byte that is not valid UTF-8");
-    }
+    if (unknownServer)
+        checkAutomatic(decoder, bytes, received);
 
     const QString converted = QueryForm::lfToCrLf(received);
     fuzzapp::check(converted.size() == received.size() + received.count(QLatin1Char('\n')),
@@ -163,5 +199,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     boxes->whole.SetText(box.Text());
     fuzzapp::check(box.toPlainText() == boxes->whole.toPlainText(),
                    "shown text == that of a box given the whole text at once");
+
+    // "Read as": every set reads the bytes, in the same pieces, as it reads them whole; the
+    // reading of one of them replaces the answer in the box.
+    const QList<QByteArray> &sets = WireText::readAsSets();
+    const QByteArray &chosen = sets.at(qsizetype(size % std::size_t(sets.size())));
+    QString chosenText;
+    for (const QByteArray &set : sets) {
+        AnswerDecoder inPieces;
+        inPieces.readAs(set);
+        QString text;
+        qsizetype from = 0;
+        for (const qsizetype cut : cuts) {
+            text += inPieces.take(QByteArrayView(bytes).sliced(from, cut - from));
+            from = cut;
+        }
+        text += inPieces.finish();
+        AnswerDecoder inOne;
+        inOne.readAs(set);
+        fuzzapp::check(inOne.take(bytes) + inOne.finish() == text,
+                       "Read as: the text does not depend on how the bytes were cut");
+        if (set == chosen)
+            chosenText = QueryForm::lfToCrLf(text);
+    }
+    box.ReplaceText(boxes->header.size(), converted.size(), chosenText);
+    boxes->whole.SetText(boxes->header + chosenText);
+    fuzzapp::check(box.Text() == boxes->whole.Text() &&
+                       box.toPlainText() == boxes->whole.toPlainText(),
+                   "an answer read again shows as a box given the new text whole");
     return 0;
 }

@@ -23,9 +23,101 @@ TextBox::TextBox(QWidget *parent)
 
 void TextBox::SetText(const QString &text) {
     m_text = text;
-    m_shownColumn = 0;
-    setPlainText(displayForm(text, m_shownColumn));
+    showAll();
     Q_EMIT TextReset();
+}
+
+void TextBox::showAll() {
+    m_shownColumn = 0;
+    setPlainText(displayForm(m_text, m_shownColumn));
+}
+
+void TextBox::ReplaceText(qsizetype from, qsizetype length, const QString &text) {
+    from = std::clamp<qsizetype>(from, 0, m_text.size());
+    length = std::clamp<qsizetype>(length, 0, m_text.size() - from);
+    qsizetype after = from + length;
+    while (after < m_text.size() && m_text.at(after) == QLatin1Char('\r'))
+        ++after;
+    const bool startsLine = from == 0 || m_text.at(from - 1) == QLatin1Char('\n');
+    const bool lineEndFollows = after == m_text.size() || m_text.at(after) == QLatin1Char('\n');
+    const qsizetype shownFrom = shownPositionOf(from);
+    const qsizetype shownTo = shownPositionOf(from + length);
+    const QTextCursor caret = textCursor();
+    const int anchor = caret.anchor();
+    const int position = caret.position();
+    const int column = horizontalScrollBar()->value();
+    const int line = verticalScrollBar()->value();
+
+    const bool toTheEnd = after == m_text.size();
+    m_text.replace(from, length, text);
+    qsizetype shownSize = 0;
+    if (startsLine && lineEndFollows) {
+        qsizetype shownColumn = 0;
+        const QString shown = displayForm(text, shownColumn);
+        if (toTheEnd)
+            m_shownColumn = shownColumn; // what is appended next continues this line
+        QTextCursor range(document());
+        range.setPosition(int(shownFrom));
+        range.setPosition(int(shownTo), QTextCursor::KeepAnchor);
+        range.insertText(shown);
+        shownSize = shown.size();
+    } else {
+        showAll();
+        shownSize = shownPositionOf(from + text.size()) - shownFrom;
+    }
+    // A caret inside the range goes to its start; after it, it moves with the text.
+    const qsizetype delta = shownSize - (shownTo - shownFrom);
+    auto moved = [&](qsizetype at) {
+        return int(at < shownFrom ? at : at < shownTo ? shownFrom : at + delta);
+    };
+    QTextCursor kept(document());
+    kept.setPosition(moved(anchor));
+    kept.setPosition(moved(position), QTextCursor::KeepAnchor);
+    setTextCursor(kept);
+    horizontalScrollBar()->setValue(column);
+    verticalScrollBar()->setValue(line);
+}
+
+qsizetype TextBox::shownPositionOf(qsizetype index) const {
+    qsizetype shown = 0;
+    qsizetype column = 0;
+    for (qsizetype i = 0; i < index && i < m_text.size(); ++i) {
+        const char16_t u = m_text.at(i).unicode();
+        if (u == u'\r')
+            continue;
+        if (u == u'\n') {
+            column = 0;
+        } else if (column == MaxShownLine) {
+            ++shown; // the break displayForm inserts
+            column = 1;
+        } else {
+            ++column;
+        }
+        ++shown;
+    }
+    return shown;
+}
+
+qsizetype TextBox::textIndexAt(qsizetype shownAt) const {
+    qsizetype shown = 0;
+    qsizetype column = 0;
+    for (qsizetype i = 0; i < m_text.size(); ++i) {
+        const char16_t u = m_text.at(i).unicode();
+        if (u == u'\r')
+            continue;
+        if (u == u'\n') {
+            column = 0;
+        } else if (column == MaxShownLine) {
+            ++shown;
+            column = 1;
+        } else {
+            ++column;
+        }
+        if (shown >= shownAt)
+            return i;
+        ++shown;
+    }
+    return m_text.size();
 }
 
 void TextBox::AppendText(const QString &piece) {
@@ -104,6 +196,7 @@ void TextBox::contextMenuEvent(QContextMenuEvent *event) {
         globalAt = event->globalPos();
         onSelection = isOnSelection(at);
     }
+    m_menuPosition = lineCursor.position();
     QMenu *menu = createStandardContextMenu(at);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     Q_EMIT ContextMenuOpening(menu, lineCursor.block().text(), onSelection);

@@ -20,6 +20,13 @@ public:
     void SetText(const QString &text);
     // Same result as SetText(Text() + piece).
     void AppendText(const QString &piece);
+    // Same text as Text().replace(from, length, text), without TextReset; the caret and the view
+    // stay where they were relative to the text around the range. Where the range begins a line
+    // and a line end or the end of the text follows it (as an answer does between the
+    // program's headers) only the range is shown anew.
+    void ReplaceText(qsizetype from, qsizetype length, const QString &text);
+    // The index in Text() of the place the context menu was last opened on.
+    qsizetype MenuTextIndex() const { return textIndexAt(m_menuPosition); }
 
     static constexpr qsizetype MaxShownLine = 4096;
 
@@ -45,7 +52,13 @@ protected:
 
 private:
     bool isOnSelection(QPoint at) const;
+    // Where the character at a text index is shown, and the first text index shown at or
+    // after a shown position (a position of the document).
+    qsizetype shownPositionOf(qsizetype index) const;
+    qsizetype textIndexAt(qsizetype shown) const;
+    void showAll();
 
     QString m_text;
     qsizetype m_shownColumn = 0;
+    int m_menuPosition = 0;
 };

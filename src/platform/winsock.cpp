@@ -24,7 +24,8 @@ Winsock::~Winsock() {
 
 void Winsock::Connect() {
     dropSocket();
-    m_answer.reset();
+    ++m_connectionNumber;
+    m_answer.reset(m_remoteHost);
     QString host = resolverHost(m_remoteHost);
     if (m_useTestHosts && QHostAddress(host).isNull())
         host = m_testHosts.value(host.toLower());
@@ -102,7 +103,8 @@ void Winsock::onRemoteClosed(QTcpSocket *socket) {
         waiting = left;
     }
     // A sequence left unfinished by the last piece will never be completed now: its bytes are
-    // announced on their own, to be read as Windows-1252, so that nothing sent is lost.
+    // announced on their own, to be read as Windows-1252 (U+FFFD in another set), so that
+    // nothing sent is lost.
     if (socket == m_socket && m_answer.held() > 0)
         Q_EMIT DataArrival(bytesTotal(m_answer.held()));
     if (socket == m_socket)
@@ -117,7 +119,10 @@ void Winsock::SendData(const QString &data) {
 bool Winsock::GetData(QString &data, int type, qint32 maxLen) {
     if (!m_socket || type != vbString || maxLen < 0)
         return false;
-    data = m_answer.take(m_socket->read(maxLen));
+    const QByteArray bytes = m_socket->read(maxLen);
+    if (!bytes.isEmpty())
+        Q_EMIT BytesRead(bytes);
+    data = m_answer.take(bytes);
     // Once the server has closed, the last of its bytes can finish no sequence.
     if (m_state == sckClosing && m_socket->bytesAvailable() == 0)
         data += m_answer.finish();

@@ -2,7 +2,8 @@
 //
 //   Winsock    TCP client control: one connection at a time, asynchronous, with the
 //              notifications Connected, DataArrival and Closed delivered on the GUI thread.
-//   WireText   how queries and answers turn into bytes and back (UTF-8, else Windows-1252).
+//   WireText   how queries and answers turn into bytes and back (UTF-8, else Windows-1252; a
+//              few servers' own sets; ISO-2022-JP; any set the user chooses to read in).
 //   TextBox    multi-line read-only text box that keeps its text exactly as written.
 //   MaskEdBox  two-digit masked edit field; UpDown, the spinner bound to it.
 //
@@ -57,13 +58,20 @@ public:
     // server wants that), in Windows-1252 where it holds every character, else in UTF-8 (see
     // WireText::queryBytes); ignored unless connected.
     void SendData(const QString &data);
-    // Takes up to maxLen received bytes as text (see AnswerDecoder). Bytes that end inside a
-    // UTF-8 sequence come with the next piece; those still unfinished when the server closes
-    // come, as Windows-1252, with a last DataArrival before Closed. False (data untouched)
-    // when there is no connection to read from or the type is not text.
+    // Takes up to maxLen received bytes as text (see AnswerDecoder), read in the set of
+    // RemoteHost where the table names one. Bytes that end inside a character come with the
+    // next piece; those still unfinished when the server closes come, as Windows-1252 (U+FFFD
+    // in another set), with a last DataArrival before Closed. False (data untouched) when there
+    // is no connection to read from or the type is not text.
     bool GetData(QString &data, int type, qint32 maxLen);
     // Ends the connection in any state. No notification of that connection follows.
     void Close();
+
+    // Counts the connections begun: it changes with every Connect.
+    quint64 ConnectionNumber() const { return m_connectionNumber; }
+    // The rest of the current connection's answer is read by this decoder, which has already
+    // read every byte GetData took so far (the user chose another set to read it in).
+    void SetAnswerDecoder(AnswerDecoder decoder) { m_answer = std::move(decoder); }
 
     // Test seam: connections go to this port instead of RemotePort (0 turns it off).
     void setTestPort(quint16 port) { m_testPort = port; }
@@ -82,6 +90,8 @@ Q_SIGNALS:
     void Connected();
     void DataArrival(qint32 bytesTotal);
     void Closed();
+    // The bytes one GetData took, as they came, before they are read as text.
+    void BytesRead(const QByteArray &bytes);
 
 private:
     void dropSocket();
@@ -92,6 +102,7 @@ private:
     quint16 m_localPort = 0;
     quint16 m_remotePort = 0;
     quint16 m_testPort = 0;
+    quint64 m_connectionNumber = 0;
     bool m_useTestHosts = false;
     QHash<QString, QString> m_testHosts;
     QString m_remoteHost;

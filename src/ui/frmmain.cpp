@@ -9,6 +9,7 @@
 #include "platform/textbox.h"
 #include "platform/updown.h"
 #include "platform/winsock.h"
+#include "readas.h"
 #include "referral.h"
 #include "twips.h"
 
@@ -120,6 +121,7 @@ frmMain::frmMain(QWidget *parent)
     controls.Timer1 = Timer1;
     controls.Winsock1 = Winsock1;
     m_query = new QueryForm(controls, *this, this);
+    m_answers = new AnswerBlocks(txtSearchResult, Winsock1, this);
 
     connect(btnSearch, &QPushButton::clicked, m_query, &QueryForm::btnSearch_Click);
     connect(btnCopy, &QPushButton::clicked, this, &frmMain::btnCopy_Click);
@@ -342,6 +344,7 @@ void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool
     find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(find, &QAction::triggered, this, [this] { findWindow().present(); });
     menu->insertAction(first, find);
+    m_answers->addMenu(menu, first, txtSearchResult->MenuTextIndex());
     menu->insertSeparator(first);
 }
 

@@ -8,6 +8,8 @@
 //                created on first use.
 //   referral     plain functions: the WHOIS server a selection or an answer's line names, which
 //                the box's context menu offers to search with one click.
+//   AnswerBlocks each answer in the result box with the bytes it came as, for "Read as" in the
+//                box's context menu: one answer read again in another character set.
 //   MessageBox   every message box goes through it, so tests can answer it without a person.
 #pragma once
 
@@ -30,6 +32,7 @@ class TextBox;
 class UpDown;
 class Winsock;
 class FindWindow;
+class AnswerBlocks;
 class frmResource;
 
 // A QDialog, so that Enter reaches the default button wherever the focus is; it carries the
@@ -53,8 +56,8 @@ public:
     void btnInfo_Click();
     void btnExit_Click();
     // Adds "Search on <server>" (when the selection the menu was opened on, or else the line,
-    // names a WHOIS server) and "Find..." before Qt's own entries of the result box's context
-    // menu.
+    // names a WHOIS server), "Find..." and "Read as" before Qt's own entries of the result
+    // box's context menu.
     void txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool onSelection);
     // The Find window, created on first use.
     FindWindow &findWindow();
@@ -96,5 +99,6 @@ private:
     QueryForm *m_query = nullptr;
     frmResource *m_resource = nullptr;
     FindWindow *m_find = nullptr;
+    AnswerBlocks *m_answers = nullptr;
     std::function<void()> m_endProgram;
 };

@@ -25,35 +25,45 @@ QStringView skipBlanks(QStringView text) {
 }
 
 // The labels before the colon, as servers write them; compared without regard to case.
-const std::array<QLatin1String, 5> Labels = {
-    QLatin1String("refer"),          QLatin1String("whois"),
-    QLatin1String("ReferralServer"), QLatin1String("Registrar WHOIS Server"),
+const std::array<QLatin1String, 7> Labels = {
+    QLatin1String("refer"),
+    QLatin1String("whois"),
+    QLatin1String("ReferralServer"),
+    QLatin1String("Registrar WHOIS Server"),
     QLatin1String("Whois Server"),
+    QLatin1String("Registry WHOIS Server"), // CoCCA's registries, with a doubled colon
+    QLatin1String("Registrar Whois"),
 };
 
 const QLatin1String WhoisScheme("whois://");
 const QLatin1String WhoisPort(":43");
+// AFNIC's overseas registries name their server inside a remark.
+const QLatin1String Remarks("remarks:");
+const QLatin1String WhoisSiteAt("Whois site at:");
 
-// The value after a referral label and its colon, or nothing when the line has no such label.
+// The value after a referral label and its colon (or two), or nothing when the line has no
+// such label.
 std::optional<QStringView> labelledValue(QStringView line) {
+    if (line.startsWith(Remarks, Qt::CaseInsensitive)) {
+        const qsizetype at = line.indexOf(WhoisSiteAt, 0, Qt::CaseInsensitive);
+        if (at >= 0)
+            return line.sliced(at + WhoisSiteAt.size());
+    }
     for (const QLatin1String label : Labels) {
         if (!line.startsWith(label, Qt::CaseInsensitive))
             continue;
-        const QStringView rest = skipBlanks(line.sliced(label.size()));
-        if (rest.startsWith(QLatin1Char(':')))
-            return rest.sliced(1);
+        QStringView rest = skipBlanks(line.sliced(label.size()));
+        if (!rest.startsWith(QLatin1Char(':')))
+            continue;
+        rest = rest.sliced(1);
+        return rest.startsWith(QLatin1Char(':')) ? rest.sliced(1) : rest;
     }
     return std::nullopt;
 }
 
-} // namespace
-
-QString serverInSelection(QStringView selection) {
-    const QStringView text = selection.trimmed();
-    if (isHostName(text))
-        return text.toString();
-    if (!isIpAddress(text))
-        return {};
+// An address as a server: none for an unspecified one (0.0.0.0, ::), which names no server. A
+// loopback address is kept: a user may run a server of their own.
+QString serverAddress(QStringView text) {
     const QHostAddress address(text.toString());
     const bool unspecified =
         address.isEqual(QHostAddress::AnyIPv4, QHostAddress::ConvertV4MappedToIPv4) ||
@@ -61,17 +71,57 @@ QString serverInSelection(QStringView selection) {
     return unspecified ? QString() : text.toString();
 }
 
+// The server a value names: a host name or an IP address, alone or as "whois://server", with
+// ":43" after a name or an IPv4 address (an IPv6 address takes it inside brackets), and one
+// trailing dot on a name dropped. Empty for anything else.
+QString serverInValue(QStringView value) {
+    if (value.startsWith(WhoisScheme, Qt::CaseInsensitive))
+        value = value.sliced(WhoisScheme.size());
+    if (isIpAddress(value))
+        return serverAddress(value);
+    if (value.startsWith(QLatin1Char('['))) {
+        const qsizetype close = value.indexOf(QLatin1Char(']'));
+        const QStringView inside = close < 0 ? QStringView() : value.sliced(1, close - 1);
+        const QStringView after = close < 0 ? QStringView() : value.sliced(close + 1);
+        const bool portOk = after.isEmpty() || after == WhoisPort;
+        return close > 0 && portOk && inside.contains(QLatin1Char(':')) && isIpAddress(inside)
+                   ? serverAddress(inside)
+                   : QString();
+    }
+    if (value.endsWith(WhoisPort))
+        value.chop(WhoisPort.size());
+    if (isIpAddress(value) && !value.contains(QLatin1Char(':')))
+        return serverAddress(value);
+    if (value.endsWith(QLatin1Char('.')))
+        value.chop(1);
+    return isHostName(value) ? value.toString() : QString();
+}
+
+// A selection without what often stands around a name in prose: one trailing comma or
+// semicolon, one pair of quotes, parentheses, brackets or angle brackets.
+QStringView unwrapped(QStringView text) {
+    if (text.endsWith(QLatin1Char(',')) || text.endsWith(QLatin1Char(';')))
+        text.chop(1);
+    static const char16_t pairs[][2] = {
+        {u'\'', u'\''}, {u'"', u'"'}, {u'(', u')'}, {u'[', u']'}, {u'<', u'>'}};
+    for (const auto &pair : pairs) {
+        if (text.size() >= 2 && text.front() == QChar(pair[0]) && text.back() == QChar(pair[1]))
+            return text.sliced(1, text.size() - 2);
+    }
+    return text;
+}
+
+} // namespace
+
+QString serverInSelection(QStringView selection) {
+    const QStringView text = selection.trimmed();
+    const QString whole = serverInValue(text);
+    return whole.isEmpty() ? serverInValue(unwrapped(text)) : whole;
+}
+
 QString serverInLine(QStringView line) {
     const std::optional<QStringView> labelled = labelledValue(line.trimmed());
-    if (!labelled)
-        return {};
-    QStringView value = labelled->trimmed();
-    if (value.startsWith(WhoisScheme, Qt::CaseInsensitive)) {
-        value = value.sliced(WhoisScheme.size());
-        if (value.endsWith(WhoisPort))
-            value.chop(WhoisPort.size());
-    }
-    return isHostName(value) ? value.toString() : QString();
+    return labelled ? serverInValue(labelled->trimmed()) : QString();
 }
 
 QString serverToSearch(QStringView selection, bool onSelection, QStringView line) {

@@ -8,15 +8,18 @@
 // and never with another scheme or port.
 namespace referral {
 
-// The selected text, blanks around it ignored, when it is a host name or an IP address (as
-// rdap/hostname.h reads them) other than an unspecified one (0.0.0.0, ::), which names no
-// server; otherwise empty. A loopback address is offered: a user may run a server of their own.
+// The server a selection names (blanks around it ignored): a host name or an IP address (as
+// rdap/hostname.h reads them), also as "whois://server", with ":43", with one trailing dot,
+// inside one pair of quotes, parentheses, brackets or angle brackets, or before one trailing
+// comma, semicolon or full stop; otherwise empty. An unspecified address (0.0.0.0, ::) names
+// no server, here and in a line; a loopback address does (a user may run a server of their own).
 QString serverInSelection(QStringView selection);
 
-// The server a referral line names: one of the labels "refer:", "whois:", "ReferralServer:",
-// "Registrar WHOIS Server:" or "Whois Server:" (any case, blanks around), followed by a host
-// name alone, as "whois://name" or as "whois://name:43". Empty for any other line, another
-// scheme or port, or an empty value.
+// The server a referral line names: one of the labels "refer", "whois", "ReferralServer",
+// "Registrar WHOIS Server", "Whois Server", "Registry WHOIS Server" or "Registrar Whois" (any
+// case, blanks around) with one or two colons, or "Whois site at:" in a "remarks:" line,
+// followed by a server in the forms of a selection without the punctuation around it. Empty
+// for any other line, another scheme or port, or an empty value.
 QString serverInLine(QStringView line);
 
 // What the result box offers to search when its menu opens: the selection's server if the menu

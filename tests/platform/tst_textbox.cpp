@@ -63,6 +63,30 @@ private Q_SLOTS:
         }
         QCOMPARE(pieces.Text(), text);
         QCOMPARE(pieces.toPlainText(), whole.toPlainText());
+
+        // A range replaced, first one of whole lines (shown anew alone; on even seeds up to the
+        // end), then any: the same as a box given the new text whole, also once a long line is
+        // appended after it.
+        const QString with = QStringLiteral("new\r\n\x1b") + QString(seed * 300, u'r');
+        const QString tail(TextBox::MaxShownLine - 7, u't');
+        for (const bool lines : {true, false}) {
+            qsizetype from = rng.bounded(quint32(text.size() + 1));
+            qsizetype to = from + rng.bounded(quint32(text.size() - from + 1));
+            if (lines) {
+                from = std::max<qsizetype>(0, text.lastIndexOf(QLatin1Char('\n'), from) + 1);
+                to = seed % 2 == 0 ? -1 : text.indexOf(QLatin1Char('\n'), to);
+                to = to < 0 ? text.size() : to;
+            }
+            text.replace(from, to - from, with);
+            pieces.ReplaceText(from, to - from, with);
+            whole.SetText(text);
+            QCOMPARE(pieces.Text(), text);
+            QCOMPARE(pieces.toPlainText(), whole.toPlainText());
+            text += tail;
+            pieces.AppendText(tail);
+            whole.AppendText(tail);
+            QCOMPARE(pieces.toPlainText(), whole.toPlainText());
+        }
     }
 
     // Text arriving at the end moves neither a reader who scrolled nor a selection, and is only

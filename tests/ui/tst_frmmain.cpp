@@ -12,9 +12,6 @@
 #include "windowfixture.h"
 
 #include <QAccessible>
-#include <QtGui/private/qguiapplication_p.h>
-#include <QtGui/qpa/qplatformaccessibility.h>
-#include <QtGui/qpa/qplatformintegration.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -26,6 +23,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
 
 class tst_frmMain : public QObject {
     Q_OBJECT

@@ -66,6 +66,21 @@ private Q_SLOTS:
              "whois.example.net"},
             {"whois:// port 43", "", "ReferralServer: whois://whois.ripe.net:43", "whois.ripe.net"},
             {"whois:// other port", "", "ReferralServer: whois://whois.ripe.net:4343", ""},
+            {"CoCCA: Registry label, two colons", "", "Registry WHOIS Server:: whois.nic.ai",
+             "whois.nic.ai"},
+            {"Registrar Whois", "", "Registrar Whois: whois.website.ws", "whois.website.ws"},
+            {"AFNIC remark", "", "remarks: Whois site at: whois.nic.tf", "whois.nic.tf"},
+            {"Whois site at outside a remark", "", "descr: Whois site at: whois.nic.tf", ""},
+            {"three colons", "", "Registry WHOIS Server::: whois.nic.ai", ""},
+            {"IPv4 value", "", "WHOIS Server: 138.201.122.95", "138.201.122.95"},
+            {"unspecified address value", "", "ReferralServer: whois://0.0.0.0", ""},
+            {"whois:// IPv4", "", "ReferralServer: whois://192.0.2.1", "192.0.2.1"},
+            {"whois:// IPv4 port 43", "", "ReferralServer: whois://192.0.2.1:43", "192.0.2.1"},
+            {"whois:// IPv6 in brackets, port 43", "", "ReferralServer: whois://[2001:db8::1]:43",
+             "2001:db8::1"},
+            {"IPv6 value", "", "whois: 2001:db8::43", "2001:db8::43"},
+            {"trailing dot dropped", "", "Registrar WHOIS Server: whois.markmonitor.com.",
+             "whois.markmonitor.com"},
             {"http://", "", "whois: http://whois.example.net", ""},
             {"empty value", "", "refer:", ""},
             {"more after the name", "", "refer: whois.example.net (new)", ""},
@@ -92,7 +107,21 @@ private Q_SLOTS:
             {"IPv6 with a zone", "fe80::1%eth0", "", ""},
             {"no dot", "localhost", "", ""},
             {"empty label", "whois..example.net", "", ""},
-            {"trailing dot", "whois.example.net.", "", ""},
+            {"selected name, trailing dot", "whois.nic.fr.", "", "whois.nic.fr"},
+            {"two trailing dots", "whois.example.net..", "", ""},
+            {"selected whois://", "whois://whois.apnic.net", "", "whois.apnic.net"},
+            {"selected name:43", "whois.ripe.net:43", "", "whois.ripe.net"},
+            {"selected other port", "whois.ripe.net:4343", "", ""},
+            {"selected rwhois://", "rwhois://rwhois.example.net:4321", "", ""},
+            {"selected web URL", "https://whois.example.net", "", ""},
+            {"quotes", "'whois.jprs.jp'", "", "whois.jprs.jp"},
+            {"parentheses", "(whois.nic.tf)", "", "whois.nic.tf"},
+            {"brackets around IPv6", "[2001:db8::1]", "", "2001:db8::1"},
+            {"angle brackets", "<whois.nic.tf>", "", "whois.nic.tf"},
+            {"trailing comma", "whois.nic.tf,", "", "whois.nic.tf"},
+            {"trailing semicolon", "whois.nic.tf;", "", "whois.nic.tf"},
+            {"two pairs", "((whois.nic.tf))", "", ""},
+            {"unmatched pair", "(whois.nic.tf]", "", ""},
             {"label begins with hyphen", "-whois.example.net", "", ""},
             {"label of 64", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.net",
              "", ""},
@@ -116,8 +145,9 @@ private Q_SLOTS:
     }
 
     // The menu, however it is opened: "Search on <server>" when the selection it was opened on
-    // or the line names one (disabled while the sweep is ticked), "Find...", then Qt's own
-    // entries. The selection, when there is one, is "whois.apnic.net" on line 3.
+    // or the line names one (disabled while the sweep is ticked), "Find...", "Read as"
+    // (disabled: text the program set, no answer), then Qt's own entries. The selection, when
+    // there is one, is "whois.apnic.net" on line 3.
     void menu_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("line");
@@ -125,14 +155,16 @@ private Q_SLOTS:
         QTest::addColumn<bool>("all");
         QTest::addColumn<QStringList>("first");
         auto list = [](const char *items) { return QString::fromLatin1(items).split(u'|'); };
-        const QStringList referral = list("&Search on whois.lacnic.net|&Find...|-|&Copy (off)");
-        const QStringList plain = list("&Find...|-|&Copy (off)");
-        const QStringList selected = list("&Search on whois.apnic.net|&Find...|-|&Copy");
+        const QStringList referral =
+            list("&Search on whois.lacnic.net|&Find...|Read &as (off)|-|&Copy (off)");
+        const QStringList plain = list("&Find...|Read &as (off)|-|&Copy (off)");
+        const QStringList selected =
+            list("&Search on whois.apnic.net|&Find...|Read &as (off)|-|&Copy");
         QTest::newRow("mouse on the referral") << "mouse" << 2 << false << false << referral;
         QTest::newRow("mouse on another line") << "mouse" << 3 << false << false << plain;
         QTest::newRow("mouse on the referral, a selection elsewhere")
             << "mouse" << 2 << true << false
-            << list("&Search on whois.lacnic.net|&Find...|-|&Copy");
+            << list("&Search on whois.lacnic.net|&Find...|Read &as (off)|-|&Copy");
         QTest::newRow("mouse inside the selection") << "mouse" << 3 << true << false << selected;
         QTest::newRow("Menu key, cursor on the referral")
             << "menu" << 2 << false << false << referral;
@@ -142,7 +174,7 @@ private Q_SLOTS:
         QTest::newRow("Shift+F10, cursor elsewhere") << "shift+f10" << 0 << false << false << plain;
         QTest::newRow("sweep ticked")
             << "mouse" << 2 << false << true
-            << list("&Search on whois.lacnic.net (off)|&Find...|-|&Copy (off)");
+            << list("&Search on whois.lacnic.net (off)|&Find...|Read &as (off)|-|&Copy (off)");
     }
     void menu() {
         QFETCH(QString, how);
@@ -236,6 +268,80 @@ private Q_SLOTS:
                                  QStringLiteral("\r\nSearch results of: whois.lacnic.net\r\n\r\n"
                                                 "inetnum: 170.0.0.0/16\r\n"));
         QVERIFY(win.boxes.isEmpty());
+    }
+
+    // "Read as" reads one answer again, in place, from the bytes that came: the other answer
+    // and the headers stay, "Automatic" gives the first reading back, outside any answer the
+    // item is disabled, and an answer still arriving goes on in the chosen set.
+    void readAs() {
+        FakeWhois server;
+        QVERIFY(server.listen());
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.pointAt(server);
+        const QByteArray Long(300 * 1024, 'x'); // kept in more than one piece
+        for (const QByteArray &answer : {QByteArray("City: Bor\xC3\xA5s\n"),
+                                         QByteArray("Name: \xD2\xCE\xC2\n") + Long + "\nend\n"}) {
+            server.answerAndClose(answer);
+            win.w.query().StartQuery(QStringLiteral("example"), server.host());
+            QTRY_VERIFY(win.endedCleanly());
+        }
+        const QString original = win.text();
+        QVERIFY(original.contains(QStringLiteral("City: Bor\u00E5s\r\n")));
+        QVERIFY(original.endsWith(QStringLiteral("Name: \u00D2\u00CE\u00C2\r\n") +
+                                  QString::fromLatin1(Long) + QStringLiteral("\r\nend\r\n")));
+        auto *box = win.get<TextBox>("txtSearchResult");
+        box->setFocus();
+        // The submenu of the context menu opened on the last line holding `what`.
+        auto readAsOn = [&](const QString &what) -> QMenu * {
+            const QTextCursor found = box->document()->find(
+                what, box->document()->characterCount() - 1, QTextDocument::FindBackward);
+            box->setTextCursor(QTextCursor(found.block()));
+            QTest::keyClick(box, Qt::Key_Menu);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return nullptr;
+            menu->close();
+            return menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+        };
+        auto choose = [](QMenu *sets, const QString &caption) {
+            for (QAction *a : sets->actions())
+                if (a->text() == caption)
+                    return a->trigger(), true;
+            return false;
+        };
+
+        QMenu *sets = readAsOn(QStringLiteral("Name:"));
+        QVERIFY(sets && sets->menuAction()->isEnabled());
+        QCOMPARE(sets->actions().size(), 21);
+        QVERIFY(sets->actions().first()->isChecked());
+        QVERIFY(choose(sets, QStringLiteral("Windows-1251")));
+        QCOMPARE(win.text(), QString(original).replace(QStringLiteral("\u00D2\u00CE\u00C2"),
+                                                       QStringLiteral("\u0422\u041E\u0412")));
+        qsizetype column = 0;
+        QCOMPARE(box->toPlainText(), TextBox::displayForm(win.text(), column));
+
+        sets = readAsOn(QStringLiteral("end"));
+        QVERIFY(sets);
+        QVERIFY(!sets->actions().first()->isChecked());
+        QVERIFY(choose(sets, QStringLiteral("Automatic")));
+        QCOMPARE(win.text(), original);
+
+        sets = readAsOn(QStringLiteral("Search results of:"));
+        QVERIFY(sets && !sets->menuAction()->isEnabled());
+
+        server.setResponder([](QTcpSocket *s, const QByteArray &) { s->write("Name: \xD2\xCE"); });
+        win.w.query().StartQuery(QStringLiteral("example"), server.host());
+        QTRY_VERIFY(win.text().endsWith(QStringLiteral("Name: \u00D2\u00CE")));
+        sets = readAsOn(QStringLiteral("Name:"));
+        QVERIFY(sets && choose(sets, QStringLiteral("Windows-1251")));
+        QVERIFY(win.text().endsWith(QStringLiteral("Name: \u0422\u041E")));
+        QVERIFY(server.lastSocket());
+        server.lastSocket()->write("\xC2\n");
+        FakeWhois::closeFromServer(server.lastSocket());
+        QTRY_VERIFY(win.endedCleanly());
+        QVERIFY(win.text().endsWith(QStringLiteral("Name: \u0422\u041E\u0412\r\n")));
+        QVERIFY(win.text().startsWith(original));
     }
 };
 

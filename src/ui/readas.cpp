@@ -1,0 +1,120 @@
+#include "readas.h"
+
+#include "platform/textbox.h"
+#include "platform/winsock.h"
+#include "platform/wiretext.h"
+#include "query/query.h"
+
+#include <QActionGroup>
+#include <QMenu>
+
+#include <algorithm>
+#include <utility>
+
+AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
+    : QObject(parent)
+    , m_box(box)
+    , m_winsock(winsock) {
+    // The header stands in the box before the control connects; the answer follows it.
+    connect(m_winsock, &Winsock::Connected, this, [this] {
+        Block block;
+        block.start = block.end = m_box->Text().size();
+        block.server = m_winsock->RemoteHost();
+        block.connection = m_winsock->ConnectionNumber();
+        m_blocks.push_back(std::move(block));
+    });
+    connect(m_winsock, &Winsock::BytesRead, this, [this](const QByteArray &bytes) {
+        if (!m_blocks.empty() && receiving(m_blocks.back()))
+            keep(m_blocks.back().bytes, bytes);
+    });
+    connect(m_winsock, &Winsock::DataArrival, this, [this] {
+        if (!m_blocks.empty() && receiving(m_blocks.back()))
+            m_blocks.back().end = m_box->Text().size();
+    });
+    connect(m_box, &TextBox::TextReset, this, [this] { m_blocks.clear(); });
+}
+
+void AnswerBlocks::keep(QList<QByteArray> &chunks, QByteArrayView bytes) {
+    // Most answers fit the first chunk; a long one goes on in large chunks, which the allocator
+    // maps apart, so that they touch no more fresh memory than the bytes they hold.
+    constexpr qsizetype FirstChunk = 256 * 1024;
+    constexpr qsizetype LaterChunk = 4 * 1024 * 1024;
+    while (!bytes.isEmpty()) {
+        if (chunks.isEmpty() || chunks.back().size() == chunks.back().capacity()) {
+            chunks.append(QByteArray());
+            chunks.back().reserve(chunks.size() == 1 ? FirstChunk : LaterChunk);
+        }
+        QByteArray &last = chunks.back();
+        const qsizetype n = std::min(bytes.size(), last.capacity() - last.size());
+        last.append(bytes.first(n));
+        bytes = bytes.sliced(n);
+    }
+}
+
+bool AnswerBlocks::receiving(const Block &block) const {
+    return block.connection == m_winsock->ConnectionNumber() &&
+           m_winsock->State() != Winsock::sckClosed;
+}
+
+int AnswerBlocks::blockAt(qsizetype at) const {
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        const Block &b = m_blocks[i];
+        // The very end of the text still belongs to the last answer.
+        const bool inside = at < b.end || (at == b.end && at == m_box->Text().size());
+        if (b.start < b.end && b.start <= at && inside)
+            return int(i);
+    }
+    return -1;
+}
+
+void AnswerBlocks::addMenu(QMenu *menu, QAction *before, qsizetype at) {
+    const int index = blockAt(at);
+    auto *sets = new QMenu(QStringLiteral("Read &as"), menu);
+    sets->setObjectName(QStringLiteral("mnuReadAs"));
+    auto *group = new QActionGroup(sets);
+    const QByteArray current = index >= 0 ? m_blocks[std::size_t(index)].set : QByteArray();
+    auto add = [&](const QString &caption, const QByteArray &set) {
+        QAction *item = sets->addAction(caption);
+        item->setCheckable(true);
+        item->setChecked(set == current);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, at, set] { readAs(at, set); });
+    };
+    add(QStringLiteral("Automatic"), QByteArray());
+    for (const QByteArray &set : WireText::readAsSets())
+        add(QString::fromLatin1(set), set);
+    QAction *item = menu->insertMenu(before, sets);
+    item->setToolTip(QStringLiteral("Read this answer again in another character set"));
+    item->setEnabled(index >= 0);
+}
+
+bool AnswerBlocks::readAs(qsizetype at, const QByteArray &set) {
+    const int index = blockAt(at);
+    if (index < 0)
+        return false;
+    Block &block = m_blocks[std::size_t(index)];
+    AnswerDecoder decoder;
+    if (set.isEmpty())
+        decoder.reset(block.server);
+    else
+        decoder.readAs(set);
+    QString text;
+    for (const QByteArray &chunk : std::as_const(block.bytes))
+        text += decoder.take(chunk);
+    const bool live = receiving(block);
+    if (!live)
+        text += decoder.finish();
+    text = QueryForm::lfToCrLf(text);
+
+    const qsizetype delta = text.size() - (block.end - block.start);
+    m_box->ReplaceText(block.start, block.end - block.start, text);
+    block.end += delta;
+    block.set = set;
+    for (std::size_t i = std::size_t(index) + 1; i < m_blocks.size(); ++i) {
+        m_blocks[i].start += delta;
+        m_blocks[i].end += delta;
+    }
+    if (live)
+        m_winsock->SetAnswerDecoder(std::move(decoder));
+    return true;
+}
