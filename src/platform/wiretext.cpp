@@ -149,6 +149,10 @@ QByteArray WireText::queryBytes(QStringView text, QStringView server) {
     return query.toUtf8();
 }
 
+QString WireText::aceNames(QStringView text) {
+    return withDomainNames(text, Names::Ace);
+}
+
 QString AnswerDecoder::take(QByteArrayView bytes) {
     if (!m_readingUtf8)
         return WireText::fromWindows1252(bytes);

@@ -22,6 +22,9 @@ bool toWindows1252(QStringView text, QByteArray *bytes);
 // names in their Unicode form and text in UTF-8 (see the table in wiretext.cpp). A query of
 // ASCII characters alone goes out unchanged everywhere.
 QByteArray queryBytes(QStringView text, QStringView server = {});
+// The text with each blank-separated word that is an internationalised domain name in its
+// ASCII (punycode) form, by the same rule as queryBytes; everything else as it was.
+QString aceNames(QStringView text);
 } // namespace WireText
 
 // Reads the bytes of one connection as text, piece by piece.
