@@ -51,18 +51,24 @@ void collectMissing(const QJsonValue &value, const QString &text, QStringList *m
         const QJsonObject object = value.toObject();
         for (auto it = object.begin(); it != object.end(); ++it) {
             const QJsonArray card = it.value().toArray();
-            if (it.key() != QLatin1String("vcardArray") || card.size() != 2 ||
-                card.at(0) != QLatin1String("vcard")) {
+            if (it.key() != QLatin1String("vcardArray") || card.size() < 2 ||
+                card.at(0) != QLatin1String("vcard") || !card.at(1).isArray()) {
                 collectMissing(it.value(), text, missing);
                 continue;
             }
             for (const QJsonValue &property : card.at(1).toArray()) {
                 const QJsonArray p = property.toArray();
-                for (qsizetype i = p.size() >= 4 ? 3 : 0; i < p.size(); ++i)
+                if (p.size() < 4 || !p.at(0).isString() || !p.at(1).isObject() ||
+                    !p.at(2).isString()) {
+                    collectMissing(property, text, missing);
+                    continue;
+                }
+                collectMissing(p.at(1), text, missing);
+                for (qsizetype i = 3; i < p.size(); ++i)
                     collectMissing(p.at(i), text, missing);
-                if (p.size() >= 4)
-                    collectMissing(p.at(1), text, missing);
             }
+            for (qsizetype i = 2; i < card.size(); ++i)
+                collectMissing(card.at(i), text, missing);
         }
     }
 }
