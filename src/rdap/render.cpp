@@ -145,14 +145,28 @@ int indexOf(QStringView name) {
     return memberIndex(name);
 }
 
-// Members of an object written elsewhere already: by their index in Members, and the vCard's
-// first "fn" when it named an entity in its heading line.
+// Members of an object written elsewhere already (in its heading line): by their index in
+// Members or by name, and the vCard's first "fn" when it named an entity. Skipping them beats
+// copying the object without them, which costs an allocation per object.
 struct Skip {
     std::uint64_t members = 0;
     bool firstFn = false;
+    std::array<QStringView, 6> names{};
+    std::size_t nameCount = 0;
     Skip &with(QStringView name) {
-        members |= std::uint64_t(1) << indexOf(name);
+        const int i = indexOf(name);
+        if (i >= 0)
+            members |= std::uint64_t(1) << i;
+        else if (nameCount < names.size())
+            names[nameCount++] = name;
         return *this;
+    }
+    bool skips(QStringView key) const {
+        for (std::size_t i = 0; i < nameCount; ++i) {
+            if (names[i] == key)
+                return true;
+        }
+        return false;
     }
 };
 
@@ -263,7 +277,7 @@ void Renderer::generic(int level, QStringView label, const QJsonValue &value) {
 void Renderer::object(int level, const QJsonObject &object, Skip skip) {
     // One pass sorts the members into known ones (by index), rdapConformance (-2), search
     // results (-3) and the rest (-1); the writing passes then look up nothing.
-    constexpr signed char Other = -1, Conforms = -2, Results = -3;
+    constexpr signed char Other = -1, Conforms = -2, Results = -3, Skipped = -4;
     std::array<QJsonObject::const_iterator, Members.size()> found{};
     std::uint64_t present = 0;
     std::vector<signed char> kinds;
@@ -271,7 +285,9 @@ void Renderer::object(int level, const QJsonObject &object, Skip skip) {
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         const QString key = it.key();
         const int i = memberIndex(key);
-        if (i >= 0) {
+        if (skip.nameCount > 0 && skip.skips(key)) {
+            kinds.push_back(Skipped);
+        } else if (i >= 0) {
             found[std::size_t(i)] = it;
             present |= std::uint64_t(1) << i;
             kinds.push_back(static_cast<signed char>(i));
@@ -307,7 +323,7 @@ void Renderer::object(int level, const QJsonObject &object, Skip skip) {
                 done.members |= std::uint64_t(1) << kind;
                 continue;
             }
-        } else if (kind == Conforms) {
+        } else if (kind == Conforms || kind == Skipped) {
             continue;
         } else if (kind == Results) {
             // A search's results are the answer itself: each at this level, a blank line before.
@@ -410,11 +426,7 @@ bool Renderer::member(int level, const QJsonObject &object, const Member &m,
                 return;
             }
             field(level, type.toString(), scalarText(identifier));
-            QJsonObject rest = id;
-            rest.remove(QLatin1String("type"));
-            rest.remove(QLatin1String("identifier"));
-            if (!rest.isEmpty())
-                this->object(level + 1, rest);
+            this->object(level + 1, id, Skip().with(u"type").with(u"identifier"));
         });
         return true;
     case Form::Vcard:
@@ -451,11 +463,7 @@ void Renderer::event(int level, const QJsonObject &event) {
         return;
     }
     field(level, actionLabel(action.toString()), date.toString());
-    QJsonObject rest = event;
-    rest.remove(QLatin1String("eventAction"));
-    rest.remove(QLatin1String("eventDate"));
-    if (!rest.isEmpty())
-        object(level + 1, rest);
+    object(level + 1, event, Skip().with(u"eventAction").with(u"eventDate"));
 }
 
 // Its roles and its name in one line, "Registrar: MarkMonitor Inc.", the rest below it.
@@ -523,16 +531,14 @@ void Renderer::secureDns(int level, const QJsonObject &dns) {
                 generic(level, key, it.value());
             continue;
         }
-        static const std::array<QLatin1String, 4> dsParts = {
-            QLatin1String("keyTag"), QLatin1String("algorithm"), QLatin1String("digestType"),
-            QLatin1String("digest")};
-        static const std::array<QLatin1String, 4> keyParts = {
-            QLatin1String("flags"), QLatin1String("protocol"), QLatin1String("algorithm"),
-            QLatin1String("publicKey")};
+        static const std::array<QStringView, 4> dsParts = {u"keyTag", u"algorithm", u"digestType",
+                                                           u"digest"};
+        static const std::array<QStringView, 4> keyParts = {u"flags", u"protocol", u"algorithm",
+                                                            u"publicKey"};
         const auto &parts = ds ? dsParts : keyParts;
         eachObject(level, key, it.value(), [&](const QJsonObject &record) {
             QString line;
-            for (const QLatin1String part : parts) {
+            for (const QStringView part : parts) {
                 const QJsonValue v = record.value(part);
                 if (!v.isString() && !v.isDouble()) {
                     generic(level, key, record);
@@ -543,11 +549,10 @@ void Renderer::secureDns(int level, const QJsonObject &dns) {
                 line += scalarText(v);
             }
             field(level, ds ? u"DS record" : u"DNSKEY record", line);
-            QJsonObject rest = record;
-            for (const QLatin1String part : parts)
-                rest.remove(part);
-            if (!rest.isEmpty())
-                object(level + 1, rest);
+            Skip written;
+            for (const QStringView part : parts)
+                written.with(part);
+            object(level + 1, record, written);
         });
     }
 }
@@ -570,31 +575,28 @@ void Renderer::link(int level, const QJsonObject &link) {
     if (type.isString())
         line += QLatin1String(" (") + type.toString() + QLatin1Char(')');
     field(level, u"Link", line);
-    QJsonObject rest = link;
-    for (const char *name : {"rel", "href", "type"})
-        rest.remove(QLatin1String(name));
-    for (const char *name : {"title", "value"}) {
-        const QJsonValue v = rest.value(QLatin1String(name));
-        if (v == href) // written already
-            rest.remove(QLatin1String(name));
+    Skip written;
+    written.with(u"rel").with(u"href").with(u"type");
+    for (const QStringView name : {u"title", u"value"}) {
+        if (link.value(name) == href)
+            written.with(name);
     }
-    if (!rest.isEmpty())
-        object(level + 1, rest);
+    object(level + 1, link, written);
 }
 
 // The title in the heading line, each description line below it, then any other member.
 void Renderer::notice(int level, QStringView label, const QJsonObject &notice) {
     const QJsonValue title = notice.value(QLatin1String("title"));
-    QJsonObject rest = notice;
+    Skip written;
     if (title.isString()) {
         field(level, label, title.toString());
-        rest.remove(QLatin1String("title"));
+        written.with(u"title");
     } else {
         heading(level, label);
     }
     const QJsonValue description = notice.value(QLatin1String("description"));
     if (description.isArray() || description.isString()) {
-        rest.remove(QLatin1String("description"));
+        written.with(u"description");
         const QJsonArray lines =
             description.isArray() ? description.toArray() : QJsonArray{description};
         for (const QJsonValue &line : lines) {
@@ -604,8 +606,7 @@ void Renderer::notice(int level, QStringView label, const QJsonObject &notice) {
                 generic(level + 1, u"description", line);
         }
     }
-    if (!rest.isEmpty())
-        object(level + 1, rest);
+    object(level + 1, notice, written);
 }
 
 // jCard (RFC 7095): ["vcard", [[name, parameters, value type, value...], ...]].
@@ -654,54 +655,102 @@ void Renderer::vcardProperty(int level, const QJsonArray &property) {
     }
     // Parameters: "type" joins the label ("Phone (voice)"), an address's "label" is its lines;
     // any other is written below the property.
-    QJsonObject rest = property.at(1).toObject();
+    const QJsonObject parameters = property.at(1).toObject();
+    const auto isType = [](const QString &key, const QJsonValue &v) {
+        if (key.compare(QLatin1String("type"), Qt::CaseInsensitive) != 0)
+            return false;
+        if (v.isString())
+            return true;
+        const QJsonArray types = v.toArray();
+        return !types.isEmpty() && std::all_of(types.begin(), types.end(),
+                                               [](const QJsonValue &t) { return t.isString(); });
+    };
+    const bool address = lower == QLatin1String("adr");
+    const auto isAddressLabel = [address](const QString &key, const QJsonValue &v) {
+        return address && v.isString() &&
+               key.compare(QLatin1String("label"), Qt::CaseInsensitive) == 0;
+    };
     QString addressLabel;
     bool hasAddressLabel = false;
-    for (auto it = rest.begin(); it != rest.end();) {
+    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
         const QString key = it.key();
         const QJsonValue v = it.value();
-        QStringList types;
-        bool allStrings = true;
-        for (const QJsonValue &t : v.isArray() ? v.toArray() : QJsonArray{v}) {
-            allStrings = allStrings && t.isString();
-            types += t.toString();
-        }
-        if (key.compare(QLatin1String("type"), Qt::CaseInsensitive) == 0 && allStrings &&
-            !types.isEmpty()) {
-            label += QLatin1String(" (") + types.join(QLatin1String(", ")) + QLatin1Char(')');
-            it = rest.erase(it);
-        } else if (lower == QLatin1String("adr") &&
-                   key.compare(QLatin1String("label"), Qt::CaseInsensitive) == 0 && v.isString()) {
+        if (isType(key, v)) {
+            label += QLatin1String(" (");
+            if (v.isString()) {
+                label += v.toString();
+            } else {
+                const QJsonArray types = v.toArray();
+                for (qsizetype i = 0; i < types.size(); ++i)
+                    label +=
+                        (i > 0 ? QLatin1String(", ") : QLatin1String()) + types.at(i).toString();
+            }
+            label += QLatin1Char(')');
+        } else if (isAddressLabel(key, v)) {
             addressLabel = v.toString();
             hasAddressLabel = true;
-            it = rest.erase(it);
-        } else {
-            ++it;
         }
     }
     if (hasAddressLabel)
         field(level, label, addressLabel);
-    // The value: its parts (an address's components, a name's) joined, empty parts left out.
-    QStringList parts;
-    QJsonArray odd;
+    // The value: its parts (an address's components, a name's) joined, empty parts left out;
+    // what is no text or number is written below.
+    QString value;
+    bool odd = false;
+    const auto add = [&](const QJsonValue &piece) {
+        if (!isScalar(piece)) {
+            odd = true;
+        } else if (!(piece.isString() && piece.toString().isEmpty())) {
+            if (!value.isEmpty())
+                value += QLatin1String(", ");
+            value += scalarText(piece);
+        }
+    };
+    const auto addAll = [&](const QJsonValue &v) {
+        if (!v.isArray()) {
+            add(v);
+            return;
+        }
+        for (const QJsonValue &part : v.toArray()) {
+            if (!part.isArray()) {
+                add(part);
+                continue;
+            }
+            for (const QJsonValue &piece : part.toArray())
+                add(piece);
+        }
+    };
+    for (qsizetype i = 3; i < property.size(); ++i)
+        addAll(property.at(i));
+    if (!value.isEmpty() || !hasAddressLabel)
+        field(level, label, value);
+    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
+        const QString key = it.key();
+        if (!isType(key, it.value()) && !isAddressLabel(key, it.value()))
+            generic(level + 1, key, it.value());
+    }
+    if (!odd)
+        return;
+    // Objects or deeper arrays where text was due: each under the property's name.
+    const auto oddOnes = [&](const QJsonValue &piece) {
+        if (!isScalar(piece))
+            generic(level + 1, name, piece);
+    };
     for (qsizetype i = 3; i < property.size(); ++i) {
         const QJsonValue v = property.at(i);
-        for (const QJsonValue &part : v.isArray() ? v.toArray() : QJsonArray{v}) {
-            const QJsonArray inner = part.isArray() ? part.toArray() : QJsonArray{part};
-            for (const QJsonValue &piece : inner) {
-                if (!isScalar(piece))
-                    odd += piece;
-                else if (!(piece.isString() && piece.toString().isEmpty()))
-                    parts += scalarText(piece);
+        if (!v.isArray()) {
+            oddOnes(v);
+            continue;
+        }
+        for (const QJsonValue &part : v.toArray()) {
+            if (!part.isArray()) {
+                oddOnes(part);
+                continue;
             }
+            for (const QJsonValue &piece : part.toArray())
+                oddOnes(piece);
         }
     }
-    if (!parts.isEmpty() || !hasAddressLabel)
-        field(level, label, parts.join(QLatin1String(", ")));
-    if (!rest.isEmpty())
-        object(level + 1, rest);
-    for (const QJsonValue &v : odd)
-        generic(level + 1, name, v);
 }
 
 std::optional<QJsonDocument> parse(QByteArrayView body) {
@@ -765,30 +814,31 @@ std::optional<QString> renderError(QByteArrayView body) {
     if (!document)
         return std::nullopt;
     Renderer renderer;
-    Skip skip;
-    const QJsonObject error = document->object();
+    if (!document->isObject()) {
+        renderDocument(renderer, *document);
+        return renderer.out;
+    }
     // The title and the description lines first, as the server wrote them; then the rest.
+    const QJsonObject error = document->object();
     const QJsonValue title = error.value(QLatin1String("title"));
     const QJsonValue description = error.value(QLatin1String("description"));
-    if (title.isString())
+    Skip written;
+    if (title.isString()) {
         renderer.field(0, QStringView(), title.toString());
-    QJsonObject rest = error;
-    if (title.isString())
-        rest.remove(QLatin1String("title"));
-    if (description.isArray() &&
-        std::all_of(description.toArray().begin(), description.toArray().end(),
-                    [](const QJsonValue &line) { return line.isString(); })) {
-        for (const QJsonValue &line : description.toArray())
-            renderer.field(0, QStringView(), line.toString());
-        rest.remove(QLatin1String("description"));
-    } else if (description.isString()) {
-        renderer.field(0, QStringView(), description.toString());
-        rest.remove(QLatin1String("description"));
+        written.with(u"title");
     }
-    if (document->isObject())
-        renderer.object(0, rest, skip);
-    else
-        renderDocument(renderer, *document);
+    const QJsonArray lines = description.toArray();
+    if (description.isString()) {
+        renderer.field(0, QStringView(), description.toString());
+        written.with(u"description");
+    } else if (description.isArray() &&
+               std::all_of(lines.begin(), lines.end(),
+                           [](const QJsonValue &line) { return line.isString(); })) {
+        for (const QJsonValue &line : lines)
+            renderer.field(0, QStringView(), line.toString());
+        written.with(u"description");
+    }
+    renderer.object(0, error, written);
     return renderer.out;
 }
 
