@@ -27,6 +27,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
+
 class tst_frmMain : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -577,8 +579,12 @@ private Q_SLOTS:
             "services": [[["net", "com"], [")" +
                                    registry.url(QStringLiteral("com/v1/")).toEncoded() +
                                    R"("]]]})");
+        QSignalSpy arrivals(&win.w.winsock(), &Winsock::DataArrival);
         win.search(QStringLiteral("google.com"));
         QTRY_VERIFY(win.endedCleanly());
+        // Each piece of the bootstrap file and of the answer was a sign of life as it came.
+        QVERIFY(std::count_if(arrivals.begin(), arrivals.end(),
+                              [](const QVariantList &a) { return a.at(0).toInt() == 0; }) >= 2);
         QCOMPARE(win.text(),
                  QueryForm::lfToCrLf(
                      header(server) + QStringLiteral("RDAP ") +
