@@ -76,6 +76,10 @@ void Client::get(const QUrl &url, Stage stage) {
 void Client::onReadyRead() {
     // One byte past the limit tells that there is more than the limit.
     const qint64 room = MaxBody + 1 - m_body.size();
+    if (m_body.isEmpty()) {
+        const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        m_body.reserve(std::clamp<qint64>(announced, 0, room));
+    }
     m_body += m_reply->read(std::min(m_reply->bytesAvailable(), room));
     if (m_body.size() > MaxBody) {
         m_body.truncate(MaxBody);
