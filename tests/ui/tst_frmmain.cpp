@@ -21,6 +21,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSslKey>
@@ -566,6 +567,8 @@ private Q_SLOTS:
         const QString server = QStringLiteral(" RDAP ");
 
         Window win;
+        // Nothing of HTTP exists before the first RDAP query: start-up does not pay for it.
+        QVERIFY(win.w.findChildren<QNetworkAccessManager *>().isEmpty());
         win.w.winsock().setTestRdapBootstrap(iana.url());
         win.get<QComboBox>("cmbWhoisServer")->setEditText(server);
         win.search(QStringLiteral("google.com"));
@@ -594,6 +597,7 @@ private Q_SLOTS:
         QTRY_VERIFY(win.endedCleanly());
         QCOMPARE(registry.count("/com/v1/domain/xn--bcher-kva.com"), 1);
         QCOMPARE(iana.count("/dns.json"), 2);
+        QCOMPARE(win.w.findChildren<QNetworkAccessManager *>().size(), 1);
     }
 
 private:
