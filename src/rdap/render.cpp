@@ -199,17 +199,26 @@ private:
     void notice(int level, QStringView label, const QJsonObject &notice);
     bool vcard(int level, const QJsonValue &value, bool skipFirstFn);
     void vcardProperty(int level, const QJsonArray &property);
+    // f for each object of an array; anything else generically under the label (written once
+    // above them when it is long).
     template <typename F>
     void eachObject(int level, QStringView label, const QJsonValue &value, F f) {
         if (!value.isArray()) {
             generic(level, label, value);
             return;
         }
+        bool headed = false;
         for (const QJsonValue &element : value.toArray()) {
-            if (element.isObject())
+            if (element.isObject()) {
                 f(element.toObject());
-            else
+            } else if (label.size() <= LongLabel) {
                 generic(level, label, element);
+            } else {
+                if (!headed)
+                    heading(level, label);
+                headed = true;
+                generic(level + 1, QStringView(), element);
+            }
         }
     }
 };
@@ -511,6 +520,9 @@ void Renderer::nameserver(int level, const QJsonObject &nameserver) {
     Skip skip;
     if (name.isString())
         skip.with(u"ldhName");
+    // Its class is the label already.
+    if (nameserver.value(QLatin1String("objectClassName")) == QLatin1String("nameserver"))
+        skip.with(u"objectClassName");
     field(level, u"Nameserver", name.toString());
     object(level + 1, nameserver, skip);
 }
@@ -778,6 +790,44 @@ void renderDocument(Renderer &renderer, const QJsonDocument &document, Skip skip
 
 } // namespace
 
+namespace {
+
+// HTTP/2 has no reason phrase, and Qt speaks it wherever a server offers it: the phrase of
+// RFC 9110 for the codes an RDAP server gives.
+QString standardReason(int status) {
+    static const std::array<std::pair<int, const char *>, 22> reasons = {{
+        {301, "Moved Permanently"},
+        {302, "Found"},
+        {303, "See Other"},
+        {304, "Not Modified"},
+        {307, "Temporary Redirect"},
+        {308, "Permanent Redirect"},
+        {400, "Bad Request"},
+        {401, "Unauthorized"},
+        {403, "Forbidden"},
+        {404, "Not Found"},
+        {405, "Method Not Allowed"},
+        {406, "Not Acceptable"},
+        {408, "Request Timeout"},
+        {410, "Gone"},
+        {415, "Unsupported Media Type"},
+        {422, "Unprocessable Content"},
+        {429, "Too Many Requests"},
+        {500, "Internal Server Error"},
+        {501, "Not Implemented"},
+        {502, "Bad Gateway"},
+        {503, "Service Unavailable"},
+        {504, "Gateway Timeout"},
+    }};
+    for (const auto &[code, text] : reasons) {
+        if (code == status)
+            return QString::fromLatin1(text);
+    }
+    return QString();
+}
+
+} // namespace
+
 std::optional<QString> renderAnswer(QByteArrayView body) {
     const std::optional<QJsonDocument> document = parse(body);
     if (!document)
@@ -790,7 +840,9 @@ std::optional<QString> renderAnswer(QByteArrayView body) {
 
 QString statusLine(int status, QByteArrayView reason, QByteArrayView retryAfter) {
     QString line = QStringLiteral("HTTP ") + QString::number(status);
-    const QString why = QString::fromUtf8(reason).trimmed();
+    QString why = QString::fromLatin1(reason).trimmed();
+    if (why.isEmpty())
+        why = standardReason(status);
     if (!why.isEmpty())
         line += QLatin1Char(' ') + why;
     const QString after = QString::fromLatin1(retryAfter).trimmed();
