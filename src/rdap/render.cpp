@@ -141,9 +141,6 @@ int memberIndex(QStringView name) {
     }
     return -1;
 }
-int indexOf(QStringView name) {
-    return memberIndex(name);
-}
 
 // Members of an object written elsewhere already (in its heading line): by their index in
 // Members or by name, and the vCard's first "fn" when it named an entity. Skipping them beats
@@ -154,7 +151,7 @@ struct Skip {
     std::array<QStringView, 6> names{};
     std::size_t nameCount = 0;
     Skip &with(QStringView name) {
-        const int i = indexOf(name);
+        const int i = memberIndex(name);
         if (i >= 0)
             members |= std::uint64_t(1) << i;
         else if (nameCount < names.size())
@@ -368,7 +365,7 @@ bool Renderer::member(int level, const QJsonObject &object, const Member &m,
         return true;
     case Form::AddressRange:
     case Form::AutnumRange: {
-        const int end = indexOf(m.form == Form::AddressRange ? u"endAddress" : u"endAutnum");
+        const int end = memberIndex(m.form == Form::AddressRange ? u"endAddress" : u"endAutnum");
         const QJsonValue last = object.value(Members[std::size_t(end)].name);
         if (!isScalar(value) || !isScalar(last) || last.isUndefined() ||
             ((skip.members >> end) & 1))
