@@ -918,7 +918,9 @@ QString relatedBase(QStringView line) {
         !href.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
         return QString();
     const QUrl url = QUrl::fromEncoded(href.toUtf8(), QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || url.hasQuery() || url.hasFragment() ||
+    // No user name: "https://rdap.example@elsewhere.example/" would pass for another host.
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() || url.hasQuery() ||
+        url.hasFragment() ||
         !(url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
         return QString();
     // The path's last segment is the object's key, the one before it its class.

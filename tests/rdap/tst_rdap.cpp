@@ -305,6 +305,7 @@ void TestRdap::render_data() {
             {"rel": "related", "href": "https://d.example/rdap/help"},
             {"rel": "related", "href": "https://d.example/rdap/domain/X?q=1"},
             {"rel": "related", "href": "https://d.example/xdomain/X"},
+            {"rel": "related", "href": "https://a.example@f.example/domain/X"},
             {"rel": "self", "href": "https://e.example/domain/X"}]})",
         {}, {"https://a.example/rdap/"});
 }
