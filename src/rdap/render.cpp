@@ -3,12 +3,12 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <vector>
 
 namespace rdap {
 
@@ -286,8 +286,8 @@ void Renderer::object(int level, const QJsonObject &object, Skip skip) {
     constexpr signed char Other = -1, Conforms = -2, Results = -3, Skipped = -4;
     std::array<QJsonObject::const_iterator, Members.size()> found{};
     std::uint64_t present = 0;
-    std::vector<signed char> kinds;
-    kinds.reserve(std::size_t(object.size()));
+    QVarLengthArray<signed char, 32> kinds;
+    kinds.reserve(object.size());
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         const QString key = it.key();
         const int i = memberIndex(key);
