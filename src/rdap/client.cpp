@@ -80,7 +80,11 @@ void Client::onReadyRead() {
         const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
         m_body.reserve(std::clamp<qint64>(announced, 0, room));
     }
-    m_body += m_reply->read(std::min(m_reply->bytesAvailable(), room));
+    // Read straight into the buffer: a large answer is copied once, not twice.
+    const qsizetype had = m_body.size();
+    m_body.resize(had + std::min(m_reply->bytesAvailable(), room));
+    const qint64 got = m_reply->read(m_body.data() + had, m_body.size() - had);
+    m_body.resize(had + std::max<qint64>(got, 0));
     if (m_body.size() > MaxBody) {
         m_body.truncate(MaxBody);
         m_cut = true;
