@@ -1,5 +1,6 @@
 #include "client.h"
 
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -107,7 +108,8 @@ void Client::onFinished() {
                     reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
     if (m_stage == Stage::Bootstrap && ok && !m_cut) {
         const QJsonDocument registry = QJsonDocument::fromJson(m_body);
-        if (registry.isObject()) {
+        // Only a file that has the registry's services is kept; anything else counts as failed.
+        if (registry.object().value(QLatin1String("services")).isArray()) {
             m_bootstrap.insert(int(registryFor(m_query)), registry);
             askService(registry);
             return;
