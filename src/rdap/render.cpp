@@ -136,7 +136,9 @@ constexpr QStringView Conformance(u"rdapConformance");
 
 int memberIndex(QStringView name) {
     for (int i = 0; i < int(Members.size()); ++i) {
-        if (name == Members[std::size_t(i)].name)
+        const QStringView known = Members[std::size_t(i)].name;
+        // The sizes first: comparing them is inline, comparing the texts a call.
+        if (name.size() == known.size() && name == known)
             return i;
     }
     return -1;
@@ -221,21 +223,19 @@ private:
 };
 
 void Renderer::field(int level, QStringView label, QStringView value) {
-    qsizetype end = value.indexOf(QLatin1Char('\n'));
-    if (end < 0)
-        end = value.indexOf(QLatin1Char('\r'));
-    const bool longLabel = end >= 0 && label.size() > LongLabel;
-    if (longLabel) {
+    const auto lineEnd = [&value](qsizetype from) {
+        while (from < value.size() && value[from] != QLatin1Char('\n') &&
+               value[from] != QLatin1Char('\r'))
+            ++from;
+        return from;
+    };
+    qsizetype stop = lineEnd(0);
+    if (stop < value.size() && label.size() > LongLabel) {
         heading(level, label);
         label = QStringView();
         ++level;
     }
-    qsizetype start = 0;
-    while (true) {
-        qsizetype stop = start;
-        while (stop < value.size() && value[stop] != QLatin1Char('\n') &&
-               value[stop] != QLatin1Char('\r'))
-            ++stop;
+    for (qsizetype start = 0;;) {
         indent(level);
         if (!label.isEmpty()) {
             out += label;
@@ -245,12 +245,14 @@ void Renderer::field(int level, QStringView label, QStringView value) {
         out += QLatin1Char('\n');
         if (stop >= value.size())
             break;
+        // CR LF, CR or LF ends a line; one at the very end starts no further line.
         start = stop + (value[stop] == QLatin1Char('\r') && stop + 1 < value.size() &&
                                 value[stop + 1] == QLatin1Char('\n')
                             ? 2
                             : 1);
         if (start >= value.size())
             break;
+        stop = lineEnd(start);
     }
 }
 
@@ -469,7 +471,8 @@ void Renderer::event(int level, const QJsonObject &event) {
         return;
     }
     field(level, actionLabel(action.toString()), date.toString());
-    object(level + 1, event, Skip().with(u"eventAction").with(u"eventDate"));
+    if (event.size() > 1 + !date.isUndefined())
+        object(level + 1, event, Skip().with(u"eventAction").with(u"eventDate"));
 }
 
 // Its roles and its name in one line, "Registrar: MarkMonitor Inc.", the rest below it.
@@ -577,20 +580,24 @@ void Renderer::link(int level, const QJsonObject &link) {
         generic(level, u"links", link);
         return;
     }
-    QString line;
-    if (!rel.toString().isEmpty())
-        line += rel.toString() + QLatin1Char(' ');
+    QString line = rel.toString();
+    if (!line.isEmpty())
+        line += QLatin1Char(' ');
     line += href.toString();
     if (type.isString())
         line += QLatin1String(" (") + type.toString() + QLatin1Char(')');
     field(level, u"Link", line);
     Skip written;
     written.with(u"rel").with(u"href").with(u"type");
+    qsizetype count = 1 + !rel.isUndefined() + !type.isUndefined();
     for (const QStringView name : {u"title", u"value"}) {
-        if (link.value(name) == href)
+        if (link.value(name) == href) {
             written.with(name);
+            ++count;
+        }
     }
-    object(level + 1, link, written);
+    if (link.size() > count)
+        object(level + 1, link, written);
 }
 
 // The title in the heading line, each description line below it, then any other member.
