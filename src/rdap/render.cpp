@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QVarLengthArray>
+#include <QtAlgorithms>
 
 #include <algorithm>
 #include <array>
@@ -309,9 +310,11 @@ void Renderer::object(int level, const QJsonObject &object, Skip skip) {
     }
     Skip done = skip;
     const auto run = [&](Phase phase) {
-        for (std::size_t i = 0; i < Members.size(); ++i) {
+        // The members present, in the order of Members.
+        for (std::uint64_t todo = present; todo != 0; todo &= todo - 1) {
+            const std::size_t i = qCountTrailingZeroBits(todo);
             const Member &m = Members[i];
-            if (m.phase != phase || !((present >> i) & 1) || ((done.members >> i) & 1))
+            if (m.phase != phase || ((done.members >> i) & 1))
                 continue;
             if (member(level, object, m, found[i].value(), done, skip))
                 done.members |= std::uint64_t(1) << i;
