@@ -593,6 +593,10 @@ private Q_SLOTS:
                      header(server) + QStringLiteral("RDAP ") +
                      registry.url(QStringLiteral("com/v1/domain/google.com")).toString() +
                      QLatin1Char('\n') + rdap::renderAnswer(answer).value_or(QString())));
+        win.search(QStringLiteral("example.org"));
+        QTRY_VERIFY(win.endedCleanly());
+        QVERIFY(win.text().endsWith(
+            QStringLiteral("\r\nNo RDAP service for \".org\" in IANA's dns.json\r\n")));
         win.search(QStringLiteral("b\u00fccher.com"));
         QTRY_VERIFY(win.endedCleanly());
         QCOMPARE(registry.count("/com/v1/domain/xn--bcher-kva.com"), 1);
