@@ -1,10 +1,17 @@
 #include "answer.h"
 
 #include "query/query.h"
+#include "rdap/rdap.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
 #include <array>
 #include <random>
 
@@ -150,6 +157,39 @@ QString expectedResult(const QString &server, const QByteArray &answer, AnswerTe
                              : QString::fromUtf8(answer);
     return crlf + QString(56, QLatin1Char('-')) + crlf + QStringLiteral("Search results of: ") +
            server + crlf + crlf + QueryForm::lfToCrLf(read);
+}
+
+QByteArray rdapAnswer(qsizetype bytes) {
+    QFile file(QStringLiteral(LUMBRA_TEST_DATA "/rdap/answers/entity_arin_GOVI.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QJsonObject entity = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonArray recorded = entity.value(QStringLiteral("networks")).toArray();
+    if (recorded.isEmpty())
+        return {};
+    QJsonArray networks;
+    QByteArray answer;
+    // Grows the array by its share of what is still missing until the answer is large enough.
+    while (answer.size() < bytes) {
+        const qsizetype each =
+            answer.isEmpty() ? 2048 : answer.size() / std::max<qsizetype>(1, networks.size());
+        const qsizetype more = std::max<qsizetype>(1, (bytes - answer.size()) / each + 1);
+        for (qsizetype i = 0; i < more; ++i) {
+            QJsonObject network = recorded.at(networks.size() % recorded.size()).toObject();
+            network[QStringLiteral("handle")] = network.value(QStringLiteral("handle")).toString() +
+                                                QLatin1Char('-') + QString::number(networks.size());
+            networks.append(network);
+        }
+        entity[QStringLiteral("networks")] = networks;
+        answer = QJsonDocument(entity).toJson(QJsonDocument::Indented);
+    }
+    return answer;
+}
+
+QString expectedRdapResult(const QString &base, const QByteArray &answer) {
+    const QByteArray shown = "RDAP " + base.toUtf8() + RdapPath + '\n' +
+                             rdap::renderAnswer(answer).value_or(QString()).toUtf8();
+    return expectedResult(base, shown);
 }
 
 } // namespace bench

@@ -25,4 +25,12 @@ QByteArray whoisAnswer(qsizetype bytes, AnswerText text = AnswerText::Ascii);
 QString expectedResult(const QString &server, const QByteArray &answer,
                        AnswerText text = AnswerText::Ascii);
 
+// An RDAP answer of at least `bytes` bytes: ARIN's recorded entity GOVI with its networks
+// repeated, each with a handle of its own.
+QByteArray rdapAnswer(qsizetype bytes);
+// The path it is asked by, below the server's base URL.
+inline constexpr char RdapPath[] = "entity/GOVI";
+// What the result box holds after asking `base` (a base URL ending in "/") for that answer.
+QString expectedRdapResult(const QString &base, const QByteArray &answer);
+
 } // namespace bench

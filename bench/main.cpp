@@ -325,6 +325,58 @@ int orchestrate(const QString &jsonPath) {
         addRow(QStringLiteral("floor 10 MiB / floor 1 MiB (the toolkit's own growth)"),
                ten.floor / one.floor, QStringLiteral("x"));
 
+    // A 5 MiB RDAP answer over loopback HTTP against parsing it plus one setPlainText of the
+    // text shown, and the memory each takes per byte of the answer.
+    std::fprintf(stderr, "RDAP 5 MiB ...\n");
+    {
+        const qint64 bytes = 5 * MiB;
+        ChildProcess server;
+        const quint16 port = startServer(server, {QStringLiteral("rdap"), QString::number(bytes)});
+        std::vector<double> intakes, floors;
+        double growth = 0, floorGrowth = 0;
+        bool allExact = port != 0;
+        QJsonArray intakeRuns, floorRuns;
+        for (int i = 0; port && i < 5; ++i) {
+            const QJsonObject r = runChild(
+                {QStringLiteral("rdapintake"), QString::number(bytes), QString::number(port)}, 90);
+            allExact = allExact && r.value(QStringLiteral("textExact")).toBool() &&
+                       r.value(QStringLiteral("ended")).toBool();
+            if (r.isEmpty())
+                continue;
+            intakes.push_back(r.value(QStringLiteral("seconds")).toDouble());
+            growth = std::max(growth, r.value(QStringLiteral("peakMiB")).toDouble() -
+                                          r.value(QStringLiteral("rssBeforeMiB")).toDouble());
+            intakeRuns.append(r);
+        }
+        server.stop();
+        for (int i = 0; i < 5; ++i) {
+            const QJsonObject r =
+                runChild({QStringLiteral("rdapfloor"), QString::number(bytes)}, 60);
+            if (r.isEmpty())
+                continue;
+            floors.push_back(r.value(QStringLiteral("seconds")).toDouble());
+            floorGrowth =
+                std::max(floorGrowth, r.value(QStringLiteral("peakMiB")).toDouble() -
+                                          r.value(QStringLiteral("rssBeforeMiB")).toDouble());
+            floorRuns.append(r);
+        }
+        g_details[QStringLiteral("RDAP 5 MiB")] = QJsonObject{
+            {QStringLiteral("intakeRuns"), intakeRuns}, {QStringLiteral("floorRuns"), floorRuns}};
+        const double intake = median(intakes), floor = median(floors);
+        addRow(QStringLiteral("RDAP 5 MiB: Search until ended (median of %1)").arg(intakes.size()),
+               intake, QStringLiteral("s"), QStringLiteral("text exact"),
+               allExact ? QStringLiteral("PASS (text exact)") : QStringLiteral("FAIL (text)"));
+        addRow(QStringLiteral("floor RDAP 5 MiB: fromJson + one setPlainText (median of %1)")
+                   .arg(floors.size()),
+               floor, QStringLiteral("s"));
+        const double ratio = floor > 0 ? intake / floor : 0;
+        addRow(QStringLiteral("RDAP / floor, 5 MiB"), ratio, QStringLiteral("x"),
+               QStringLiteral("<= 1.5"), verdict(allExact && floor > 0 && ratio <= 1.5));
+        addRow(QStringLiteral("peak growth per received byte, RDAP 5 MiB (worst run)"),
+               growth / 5.0, QStringLiteral("B/B"), QStringLiteral("-"),
+               QStringLiteral("floor: %1").arg(fmt(floorGrowth / 5.0, 2)));
+    }
+
     // Finding a word that stands only at the end of a 10 MiB answer, against the floor of
     // that answer, both measured in each run.
     std::fprintf(stderr, "find 10 MiB ...\n");

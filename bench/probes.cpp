@@ -141,6 +141,65 @@ int intake(qsizetype bytes, quint16 port, AnswerText text) {
     return 0;
 }
 
+// Search for the RDAP answer at the loopback HTTP server until the query has ended and the box
+// is painted.
+int rdapIntake(qsizetype bytes, quint16 port) {
+    MeasuredWindow win(port);
+    const QString base = QStringLiteral("http://%1:%2/").arg(Server).arg(port);
+    win.server->setEditText(base);
+    win.get<QLineEdit>("txtSearchText")->setText(QStringLiteral("GOVI"));
+    qint64 pieces = 0;
+    QObject::connect(&win.w.winsock(), &Winsock::DataArrival, &win.w, [&] { ++pieces; });
+
+    resetPeakRss();
+    const qint64 rssBefore = statusKb("VmRSS");
+    const double t0 = monoSeconds();
+    win.search->click();
+    const bool ended = win.runUntilEnded(60);
+    settle(win.result);
+    const double t1 = monoSeconds();
+    const qint64 hwm = statusKb("VmHWM");
+
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = t1 - t0;
+    r[QStringLiteral("ended")] = ended;
+    r[QStringLiteral("textExact")] =
+        win.result->Text() == expectedRdapResult(base, rdapAnswer(bytes));
+    r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
+    r[QStringLiteral("peakMiB")] = mib(hwm);
+    r[QStringLiteral("pieces")] = double(pieces);
+    report(r);
+    std::_Exit(0); // skips tearing down a large document
+}
+
+// The floor for that answer: parsing it, and one setPlainText of the text the box shows.
+int rdapFloor(qsizetype bytes) {
+    MeasuredWindow win(0);
+    const QByteArray answer = rdapAnswer(bytes);
+    qsizetype column = 0;
+    const QString shown = TextBox::displayForm(
+        expectedRdapResult(QStringLiteral("http://127.0.0.1:1/"), answer), column);
+    TextBox *box = freshBox(win);
+
+    resetPeakRss();
+    const qint64 rssBefore = statusKb("VmRSS");
+    const double t0 = monoSeconds();
+    const QJsonDocument parsed = QJsonDocument::fromJson(answer);
+    box->setPlainText(shown);
+    settle(box);
+    const double t1 = monoSeconds();
+    const qint64 hwm = statusKb("VmHWM");
+
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = t1 - t0;
+    r[QStringLiteral("parsed")] = parsed.isObject();
+    r[QStringLiteral("answerBytes")] = double(answer.size());
+    r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
+    r[QStringLiteral("peakMiB")] = mib(hwm);
+    report(r);
+    std::_Exit(0);
+}
+
 int floorBox(qsizetype bytes, AnswerText text) {
     MeasuredWindow win(0);
     qsizetype column = 0;
@@ -464,6 +523,10 @@ int childMain(int argc, char *argv[]) {
         return intake(arg(3).toLongLong(), quint16(arg(4).toUInt()), answerTextFromArg(arg(5)));
     if (kind == QLatin1String("floor"))
         return floorBox(arg(3).toLongLong(), answerTextFromArg(arg(4)));
+    if (kind == QLatin1String("rdapintake"))
+        return rdapIntake(arg(3).toLongLong(), quint16(arg(4).toUInt()));
+    if (kind == QLatin1String("rdapfloor"))
+        return rdapFloor(arg(3).toLongLong());
     if (kind == QLatin1String("naive"))
         return naiveBox(arg(3).toLongLong(), arg(4).toDouble());
     if (kind == QLatin1String("find"))

@@ -26,7 +26,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DLUMBRA_FUZZ=ON -DLUMBRA_BUILD_TESTS=OFF \
     -DLUMBRA_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target fuzz_intake fuzz_maskedbox >"$build/fuzz-build.log" 2>&1 || {
+cmake --build "$build" --target fuzz_intake fuzz_maskedbox fuzz_rdap >"$build/fuzz-build.log" 2>&1 || {
     tail -n 40 "$build/fuzz-build.log" >&2
     echo "fuzz.sh: build failed (full log: $build/fuzz-build.log)" >&2
     exit 1
@@ -69,4 +69,5 @@ run() {
 
 run fuzz_intake 65536 -dict=fuzz/intake.dict
 run fuzz_maskedbox 1024
+run fuzz_rdap 16384 -dict=fuzz/rdap.dict
 exit "$failed"

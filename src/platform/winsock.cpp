@@ -1,5 +1,8 @@
 #include "winsock.h"
 
+#include "rdap/client.h"
+#include "rdap/rdap.h"
+
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QUrl>
@@ -24,8 +27,25 @@ Winsock::~Winsock() {
 
 void Winsock::Connect() {
     dropSocket();
+    dropRdap();
     ++m_connectionNumber;
     m_answer.reset(m_remoteHost);
+    if (rdap::serverForm(m_remoteHost) != rdap::ServerForm::None) {
+        // HTTP has no connection of its own to announce: the request goes out with SendData.
+        m_http = true;
+        m_state = sckConnecting;
+        const quint64 request = m_request;
+        QMetaObject::invokeMethod(
+            this,
+            [this, request] {
+                if (!current(request) || m_state != sckConnecting)
+                    return;
+                m_state = sckConnected;
+                Q_EMIT Connected();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     QString host = resolverHost(m_remoteHost);
     if (m_useTestHosts && QHostAddress(host).isNull())
         host = m_testHosts.value(host.toLower());
@@ -112,26 +132,102 @@ void Winsock::onRemoteClosed(QTcpSocket *socket) {
 }
 
 void Winsock::SendData(const QString &data) {
-    if (m_socket && m_state == sckConnected)
+    if (m_http && m_state == sckConnected)
+        sendRdap(data);
+    else if (m_socket && m_state == sckConnected)
         m_socket->write(WireText::queryBytes(data, m_remoteHost));
 }
 
+void Winsock::sendRdap(const QString &data) {
+    QStringView query(data);
+    if (query.endsWith(u"\r\n"))
+        query.chop(2);
+    if (!m_rdap) {
+        // Made on the first RDAP query: nothing of HTTP or TLS is loaded before one is asked.
+        m_rdap = new rdap::Client(this);
+        if (m_testBootstrap.isValid())
+            m_rdap->setBootstrapBase(m_testBootstrap);
+        m_rdap->setExtraCaCertificates(m_testCas);
+        connect(m_rdap, &rdap::Client::progress, this, [this] {
+            // A sign of life: the handler advances the picture and restarts the count.
+            if (m_http && m_state == sckConnected)
+                Q_EMIT DataArrival(0);
+        });
+        connect(m_rdap, &rdap::Client::finished, this, [this](const QByteArray &text) {
+            if (!m_http || m_state != sckConnected)
+                return;
+            m_rdapText = text;
+            m_rdapRead = 0;
+            m_state = sckClosing;
+            const quint64 request = m_request;
+            QMetaObject::invokeMethod(
+                this, [this, request] { handUpRdap(request); }, Qt::QueuedConnection);
+        });
+    }
+    m_rdap->start(m_remoteHost, WireText::aceNames(query));
+}
+
+// The end of an RDAP query, as a server's close: the text in pieces, each from the event loop
+// so that the window stays responsive, then Closed.
+void Winsock::handUpRdap(quint64 request) {
+    if (!current(request) || m_state != sckClosing)
+        return;
+    const qsizetype left = m_rdapText.size() - m_rdapRead;
+    if (left > 0) {
+        Q_EMIT DataArrival(bytesTotal(std::min<qint64>(left, MaxPiece)));
+        if (!current(request))
+            return;
+        if (m_rdapText.size() - m_rdapRead < left) {
+            QMetaObject::invokeMethod(
+                this, [this, request] { handUpRdap(request); }, Qt::QueuedConnection);
+            return;
+        }
+    }
+    if (m_answer.held() > 0) {
+        Q_EMIT DataArrival(bytesTotal(m_answer.held()));
+        if (!current(request))
+            return;
+    }
+    Q_EMIT Closed();
+}
+
 bool Winsock::GetData(QString &data, int type, qint32 maxLen) {
-    if (!m_socket || type != vbString || maxLen < 0)
+    if (type != vbString || maxLen < 0)
         return false;
-    const QByteArray bytes = m_socket->read(maxLen);
+    // Every byte of an answer, from a socket or from RDAP, is read here and only here.
+    QByteArray bytes;
+    bool last = false; // once the server has closed, the last bytes can finish no sequence
+    if (m_http) {
+        bytes = m_rdapText.mid(m_rdapRead, maxLen);
+        m_rdapRead += bytes.size();
+        last = m_state == sckClosing && m_rdapRead == m_rdapText.size();
+    } else if (m_socket) {
+        bytes = m_socket->read(maxLen);
+        last = m_state == sckClosing && m_socket->bytesAvailable() == 0;
+    } else {
+        return false;
+    }
     if (!bytes.isEmpty())
         Q_EMIT BytesRead(bytes);
     data = m_answer.take(bytes);
-    // Once the server has closed, the last of its bytes can finish no sequence.
-    if (m_state == sckClosing && m_socket->bytesAvailable() == 0)
+    if (last)
         data += m_answer.finish();
     return true;
 }
 
 void Winsock::Close() {
     dropSocket();
+    dropRdap();
     m_state = sckClosed;
+}
+
+void Winsock::dropRdap() {
+    ++m_request;
+    m_http = false;
+    if (m_rdap)
+        m_rdap->abort();
+    m_rdapText.clear();
+    m_rdapRead = 0;
 }
 
 void Winsock::dropSocket() {

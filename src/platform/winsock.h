@@ -2,6 +2,8 @@
 //
 //   Winsock    TCP client control: one connection at a time, asynchronous, with the
 //              notifications Connected, DataArrival and Closed delivered on the GUI thread.
+//              Asked to connect to "rdap" or an http(s) URL it speaks RDAP instead (through
+//              rdap::Client), and hands the answer up as text through the same notifications.
 //   WireText   how queries and answers turn into bytes and back (UTF-8, else Windows-1252; a
 //              few servers' own sets; ISO-2022-JP; any set the user chooses to read in).
 //   TextBox    multi-line read-only text box that keeps its text exactly as written.
@@ -11,13 +13,20 @@
 // controls through their public members and signals only.
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
+#include <QUrl>
 
 #include "wiretext.h"
 
 class QTcpSocket;
+namespace rdap {
+class Client;
+}
 
 class Winsock : public QObject {
     Q_OBJECT
@@ -52,11 +61,14 @@ public:
     void setRemoteHost(const QString &host) { m_remoteHost = host; }
 
     // Starts connecting to RemoteHost:RemotePort and returns at once. A host text that cannot
-    // be used leaves the control in sckError without any notification.
+    // be used leaves the control in sckError without any notification. For an RDAP server
+    // (rdap::serverForm) nothing connects: Connected follows from the event loop.
     void Connect();
     // Sends the text as RemoteHost reads it: domain names in ACE form (or Unicode, where the
     // server wants that), in Windows-1252 where it holds every character, else in UTF-8 (see
-    // WireText::queryBytes); ignored unless connected.
+    // WireText::queryBytes); ignored unless connected. To an RDAP server the text less its
+    // CR LF is the query: each piece of the HTTP answer as it comes is a DataArrival of 0
+    // bytes, and at its end the text to show arrives like a WHOIS answer, then Closed.
     void SendData(const QString &data);
     // Takes up to maxLen received bytes as text (see AnswerDecoder), read in the set of
     // RemoteHost where the table names one. Bytes that end inside a character come with the
@@ -64,7 +76,7 @@ public:
     // in another set), with a last DataArrival before Closed. False (data untouched) when there
     // is no connection to read from or the type is not text.
     bool GetData(QString &data, int type, qint32 maxLen);
-    // Ends the connection in any state. No notification of that connection follows.
+    // Ends the connection (or the RDAP request) in any state. No notification of it follows.
     void Close();
 
     // Counts the connections begun: it changes with every Connect.
@@ -82,6 +94,11 @@ public:
         m_useTestHosts = true;
     }
 
+    // Test seams for RDAP: the bootstrap files come from this base URL instead of IANA's, and
+    // these CAs are trusted beside the system's.
+    void setTestRdapBootstrap(const QUrl &base) { m_testBootstrap = base; }
+    void setTestRdapCas(const QList<QSslCertificate> &certificates) { m_testCas = certificates; }
+
     // The host text in the form handed to the resolver: blanks trimmed, IPv6 brackets
     // removed, internationalized names in ASCII form. Empty when the text cannot be used.
     static QString resolverHost(const QString &text);
@@ -96,6 +113,10 @@ Q_SIGNALS:
 private:
     void dropSocket();
     void onRemoteClosed(QTcpSocket *socket);
+    void dropRdap();
+    void sendRdap(const QString &data);
+    void handUpRdap(quint64 request);
+    bool current(quint64 request) const { return m_http && request == m_request; }
 
     QTcpSocket *m_socket = nullptr;
     int m_state = sckClosed;
@@ -107,4 +128,14 @@ private:
     QHash<QString, QString> m_testHosts;
     QString m_remoteHost;
     AnswerDecoder m_answer;
+
+    // RDAP: the client is made on the first RDAP query and kept (it holds the bootstrap files).
+    rdap::Client *m_rdap = nullptr;
+    bool m_http = false;
+    // Counts Connect and Close calls: a queued step of an earlier request finds it changed.
+    quint64 m_request = 0;
+    QByteArray m_rdapText; // the text to show, handed up from m_rdapRead on
+    qsizetype m_rdapRead = 0;
+    QUrl m_testBootstrap;
+    QList<QSslCertificate> m_testCas;
 };

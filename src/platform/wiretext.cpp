@@ -325,6 +325,10 @@ AnswerDecoder::~AnswerDecoder() = default;
 AnswerDecoder::AnswerDecoder(AnswerDecoder &&other) noexcept = default;
 AnswerDecoder &AnswerDecoder::operator=(AnswerDecoder &&other) noexcept = default;
 
+QString WireText::aceNames(QStringView text) {
+    return withDomainNames(text, Names::Ace);
+}
+
 QString AnswerDecoder::take(QByteArrayView bytes) {
     if (m_mode == Mode::Windows1252)
         return WireText::fromWindows1252(bytes);

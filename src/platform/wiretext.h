@@ -32,6 +32,9 @@ QByteArray queryBytes(QStringView text, QStringView server = {});
 QByteArray answerSet(QStringView server);
 // The sets an answer can be read in again, in the order the user is offered them.
 const QList<QByteArray> &readAsSets();
+// The text with each blank-separated word that is an internationalised domain name in its
+// ASCII (punycode) form, by the same rule as queryBytes; everything else as it was.
+QString aceNames(QStringView text);
 } // namespace WireText
 
 class IcuReader;

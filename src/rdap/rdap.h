@@ -50,21 +50,28 @@ QString registryFile(Registry registry); // "dns.json", ...
 // The base URL of the service that covers the query in the registry file's parsed form, an
 // https one where the service lists several; nullopt when the registry does not cover it.
 std::optional<QUrl> serviceFor(const QJsonDocument &registry, const Query &query);
-// The one line that says a query is not covered, naming the file:
-// No RDAP service for ".example" in IANA's dns.json
+// The one line that says a query is not covered, naming the file, without a line end (the
+// caller adds it): No RDAP service for ".example" in IANA's dns.json
 QString notCovered(const Query &query);
 
-// An answer body with HTTP status 200 as WHOIS-style text (LF line ends, ending in LF). A body
-// that is not JSON gives nullopt: the caller shows its bytes as text.
+// An answer body with HTTP status 200 as WHOIS-style text (every line ending in LF): one fact
+// a line as "Label: value", the facts a user reads first at the top, nested objects indented
+// under their heading line. Every string and number of the answer stands in the text, whole
+// (a multi-line one a line at a time); members without a form of their own, or of a type their
+// form cannot take, under their own names. A body that is not JSON gives nullopt: the caller
+// shows its bytes as text. Linear in the body's size.
 std::optional<QString> renderAnswer(QByteArrayView body);
-// The line for any other HTTP status, ending in LF: "HTTP 404 Not Found", with
-// ", retry after 30 s" when the server sent Retry-After.
+// The line for any other HTTP status, ending in LF: "HTTP 404 Not Found" (the standard phrase
+// where the server sent none, as over HTTP/2), with ", retry after 30 s" when the server sent
+// Retry-After in seconds, ", retry after <its text>" for a date.
 QString statusLine(int status, QByteArrayView reason, QByteArrayView retryAfter);
 // An error body's title and description lines (RFC 9083 section 6); nullopt when the body is
 // not RDAP JSON: the caller shows its bytes as text.
 std::optional<QString> renderError(QByteArrayView body);
 
-// The base URL a rendered link line offers to search on: a "related" link to an RDAP object
+// The base URL a link line of renderAnswer's text offers to search on, as
+// "Link: related https://rdap.example/rdap/domain/X (application/rdap+json)" at any
+// indentation: a "related" link to an RDAP object
 // (type application/rdap+json, or with no type a path ending in domain/, ip/, autnum/, entity/
 // or nameserver/ and one more segment), cut before that object segment. http and https only;
 // empty for any other line.

@@ -1,9 +1,12 @@
+#include "fakehttp.h"
 #include "fakewhois.h"
 #include "platform/maskedbox.h"
 #include "platform/picturebox.h"
 #include "platform/textbox.h"
 #include "platform/updown.h"
 #include "platform/winsock.h"
+#include "query/query.h"
+#include "rdap/rdap.h"
 #include "ui/findwindow.h"
 #include "ui/frmmain.h"
 #include "ui/frmresource.h"
@@ -19,13 +22,17 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSslKey>
 #include <QTest>
 #include <QToolButton>
 #include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/qpa/qplatformaccessibility.h>
 #include <QtGui/qpa/qplatformintegration.h>
+
+#include <algorithm>
 
 class tst_frmMain : public QObject {
     Q_OBJECT
@@ -533,6 +540,148 @@ private Q_SLOTS:
         QCOMPARE(why.isEmpty(), available);
         if (!available)
             QVERIFY(why.endsWith(QStringLiteral("xvfb-run -a /opt/x/lumbra")));
+    }
+
+    // RDAP at a base URL: what each kind of HTTP outcome leaves in the box below the header.
+    void rdapOutcomes_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::addColumn<QByteArrayList>("headers");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("viaHttps"); // asked at an https server that redirects
+        QTest::addColumn<QString>("shown"); // %1: the http server's URL
+
+        const QByteArray error = FakeWhois::readFile(rdapData("answers/error_ripe_404.json"));
+        const QString asked = QStringLiteral("RDAP %1domain/example.com\n");
+        QTest::newRow("404 RDAP error")
+            << 404 << QByteArray("Not Found") << QByteArrayList() << error << false
+            << asked + QStringLiteral("HTTP 404 Not Found\n") +
+                   rdap::renderError(error).value_or(QString());
+        QTest::newRow("404 HTML") << 404 << QByteArray("Not Found") << QByteArrayList()
+                                  << QByteArray("<html><b>gone</b></html>") << false
+                                  << asked + QStringLiteral(
+                                                 "HTTP 404 Not Found\n<html><b>gone</b></html>");
+        QTest::newRow("429 Retry-After")
+            << 429 << QByteArray("Too Many Requests") << QByteArrayList{"Retry-After: 30"}
+            << QByteArray() << false
+            << asked + QStringLiteral("HTTP 429 Too Many Requests, retry after 30 s\n");
+        QTest::newRow("500") << 500 << QByteArray("Internal Server Error") << QByteArrayList()
+                             << QByteArray("down\n") << false
+                             << asked + QStringLiteral("HTTP 500 Internal Server Error\ndown\n");
+        QTest::newRow("not JSON, in Windows-1252")
+            << 200 << QByteArray("OK") << QByteArrayList() << QByteArray("caf\xe9 {\n") << false
+            << asked + QStringLiteral("caf\u00e9 {\n");
+        QTest::newRow("redirect followed")
+            << 302 << QByteArray("Found") << QByteArrayList{"Location: /final/domain/example.com"}
+            << QByteArray() << false
+            << QStringLiteral("RDAP %1final/domain/example.com\n") +
+                   rdap::renderAnswer(finalAnswer).value_or(QString());
+        QTest::newRow("redirect https to http refused")
+            << 200 << QByteArray("OK") << QByteArrayList() << QByteArray() << true
+            << QStringLiteral("Insecure redirect\n");
+        QTest::newRow("silence ends by the timeout")
+            << 0 << QByteArray() << QByteArrayList() << QByteArray() << false << QString();
+    }
+    void rdapOutcomes() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, reason);
+        QFETCH(QByteArrayList, headers);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, viaHttps);
+        QFETCH(QString, shown);
+        FakeHttp http;
+        QVERIFY(http.listen());
+        http.on("/domain/example.com", {status, reason, body, headers, 2, 10, status == 0});
+        http.json("/final/domain/example.com", finalAnswer);
+        const QSslConfiguration tls = loopbackTls();
+        FakeHttp https;
+        QVERIFY(https.listen(&tls));
+        https.redirect("/domain/example.com", http.url(QStringLiteral("final/domain/example.com")));
+
+        Window win;
+        win.w.winsock().setTestRdapCas(tls.localCertificateChain());
+        const QString server = (viaHttps ? https : http).url().toString();
+        win.get<QComboBox>("cmbWhoisServer")->setEditText(server);
+        win.search(QStringLiteral("example.com"));
+        QTRY_COMPARE(win.get<QLabel>("lblStatus")->text(),
+                     QStringLiteral("Connected to ") + server);
+        QTRY_VERIFY_WITH_TIMEOUT(win.endedCleanly(), 15000);
+        QCOMPARE(win.text(),
+                 QueryForm::lfToCrLf(header(server) +
+                                     shown.replace(QStringLiteral("%1"), http.url().toString())));
+        if (status == 0)
+            QTRY_COMPARE(http.closedByClient(), 1);
+    }
+
+    // "rdap" asks the registry IANA's bootstrap names: each file fetched once and kept, but a
+    // failed fetch not kept; internationalised names asked in ACE form.
+    void rdapBootstrap() {
+        FakeHttp iana;
+        QVERIFY(iana.listen());
+        FakeHttp registry;
+        QVERIFY(registry.listen());
+        const QByteArray answer =
+            FakeWhois::readFile(rdapData("answers/domain_com_google.com_verisign.json"));
+        registry.json("/com/v1/domain/google.com", answer);
+        iana.on("/dns.json", {500, "Internal Server Error", {}, {}, 1, 0, false});
+        const QString server = QStringLiteral(" RDAP ");
+
+        Window win;
+        // Nothing of HTTP exists before the first RDAP query: start-up does not pay for it.
+        QVERIFY(win.w.findChildren<QNetworkAccessManager *>().isEmpty());
+        win.w.winsock().setTestRdapBootstrap(iana.url());
+        win.get<QComboBox>("cmbWhoisServer")->setEditText(server);
+        win.search(QStringLiteral("google.com"));
+        QTRY_VERIFY(win.endedCleanly());
+        QCOMPARE(win.text(),
+                 QueryForm::lfToCrLf(header(server) + QStringLiteral("RDAP ") +
+                                     iana.url(QStringLiteral("dns.json")).toString() +
+                                     QStringLiteral("\nHTTP 500 Internal Server Error\n")));
+
+        iana.json("/dns.json", R"({"version": "1.0", "publication": "2026-01-01T00:00:00Z",
+            "services": [[["net", "com"], [")" +
+                                   registry.url(QStringLiteral("com/v1/")).toEncoded() +
+                                   R"("]]]})");
+        QSignalSpy arrivals(&win.w.winsock(), &Winsock::DataArrival);
+        win.search(QStringLiteral("google.com"));
+        QTRY_VERIFY(win.endedCleanly());
+        // Each piece of the bootstrap file and of the answer was a sign of life as it came.
+        QVERIFY(std::count_if(arrivals.begin(), arrivals.end(),
+                              [](const QVariantList &a) { return a.at(0).toInt() == 0; }) >= 2);
+        QCOMPARE(win.text(),
+                 QueryForm::lfToCrLf(
+                     header(server) + QStringLiteral("RDAP ") +
+                     registry.url(QStringLiteral("com/v1/domain/google.com")).toString() +
+                     QLatin1Char('\n') + rdap::renderAnswer(answer).value_or(QString())));
+        win.search(QStringLiteral("example.org"));
+        QTRY_VERIFY(win.endedCleanly());
+        QVERIFY(win.text().endsWith(
+            QStringLiteral("\r\nNo RDAP service for \".org\" in IANA's dns.json\r\n")));
+        win.search(QStringLiteral("b\u00fccher.com"));
+        QTRY_VERIFY(win.endedCleanly());
+        QCOMPARE(registry.count("/com/v1/domain/xn--bcher-kva.com"), 1);
+        QCOMPARE(iana.count("/dns.json"), 2);
+        QCOMPARE(win.w.findChildren<QNetworkAccessManager *>().size(), 1);
+    }
+
+private:
+    const QByteArray finalAnswer = R"({"objectClassName": "domain", "ldhName": "example.com"})";
+
+    static QString header(const QString &server) {
+        return QLatin1Char('\n') + QString(56, QLatin1Char('-')) +
+               QStringLiteral("\nSearch results of: ") + server + QStringLiteral("\n\n");
+    }
+    static QString rdapData(const char *name) {
+        return QStringLiteral(LUMBRA_TEST_DATA "/rdap/") + QLatin1String(name);
+    }
+    // A server certificate for 127.0.0.1 that only the client under test trusts.
+    static QSslConfiguration loopbackTls() {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificateChain(QSslCertificate::fromPath(rdapData("loopback-cert.pem")));
+        QFile key(rdapData("loopback-key.pem"));
+        if (key.open(QIODevice::ReadOnly))
+            tls.setPrivateKey(QSslKey(&key, QSsl::Rsa));
+        return tls;
     }
 };
 

@@ -1,0 +1,139 @@
+// An RDAP answer body to text. The bytes go to renderAnswer and renderError as a server's
+// answer would.
+//
+// Checks: both return (nothing for a body that is not JSON, as QJsonDocument reads it); for a
+// body that parses, every string and number of it stands in the text, each line of a
+// multi-line string on its own (an event action or role may begin with a capital; a vCard's
+// marker, property names and value types are shown by its labels); every line the text holds
+// that offers a base URL to search on offers an http or https URL that stands in that line.
+#include "rdap/rdap.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QUrl>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void fail(const char *what) {
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::fflush(stderr);
+    std::abort();
+}
+
+void check(bool ok, const char *what) {
+    if (!ok)
+        fail(what);
+}
+
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type != QtFatalMsg)
+        return;
+    std::fprintf(stderr, "Qt fatal: %s\n", message.toLocal8Bit().constData());
+    std::abort();
+}
+
+bool shown(const QString &text, QStringView value) {
+    if (text.contains(value))
+        return true;
+    if (value.isEmpty())
+        return false;
+    QString upper = value.toString();
+    upper[0] = upper.at(0).toUpper();
+    return text.contains(upper);
+}
+
+void checkShown(const QJsonValue &value, const QString &text) {
+    if (value.isString()) {
+        const QString s = value.toString();
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= s.size(); ++i) {
+            if (i < s.size() && s[i] != QLatin1Char('\n') && s[i] != QLatin1Char('\r'))
+                continue;
+            check(shown(text, QStringView(s).sliced(start, i - start)),
+                  "every line of a string value stands in the text");
+            start = i + 1;
+        }
+    } else if (value.isDouble()) {
+        const double d = value.toDouble();
+        const QString number = std::trunc(d) == d && std::fabs(d) < 1e21
+                                   ? QString::number(d, 'f', 0)
+                                   : QString::number(d, 'g', QLocale::FloatingPointShortest);
+        check(text.contains(number), "every number stands in the text");
+    } else if (value.isArray()) {
+        for (const QJsonValue &element : value.toArray())
+            checkShown(element, text);
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            const QJsonArray card = it.value().toArray();
+            if (it.key() != QLatin1String("vcardArray") || card.size() < 2 ||
+                card.at(0) != QLatin1String("vcard") || !card.at(1).isArray()) {
+                checkShown(it.value(), text);
+                continue;
+            }
+            for (const QJsonValue &property : card.at(1).toArray()) {
+                const QJsonArray p = property.toArray();
+                if (p.size() < 4 || !p.at(0).isString() || !p.at(1).isObject() ||
+                    !p.at(2).isString()) {
+                    checkShown(property, text);
+                    continue;
+                }
+                checkShown(p.at(1), text);
+                for (qsizetype i = 3; i < p.size(); ++i)
+                    checkShown(p.at(i), text);
+            }
+            for (qsizetype i = 2; i < card.size(); ++i)
+                checkShown(card.at(i), text);
+        }
+    }
+}
+
+void checkText(const QString &text, const QJsonDocument &document) {
+    check(text.isEmpty() || text.endsWith(QLatin1Char('\n')), "the text ends in LF");
+    checkShown(document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array()),
+               text);
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        const QString base = rdap::relatedBase(line);
+        if (base.isEmpty())
+            continue;
+        const QUrl url(base, QUrl::StrictMode);
+        check(line.contains(base), "an offered base URL stands in its line");
+        check(url.isValid() && !url.host().isEmpty() &&
+                  (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")),
+              "an offered base URL is an http or https URL");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***argv) {
+    qInstallMessageHandler(quietMessages);
+    static int argc = 1;
+    static char *args[] = {(*argv)[0], nullptr};
+    new QCoreApplication(argc, args);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const QByteArray body(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    const bool parses = error.error == QJsonParseError::NoError && !document.isNull();
+
+    const std::optional<QString> answer = rdap::renderAnswer(body);
+    check(answer.has_value() == parses, "an answer is text exactly when it is JSON");
+    if (answer)
+        checkText(*answer, document);
+    const std::optional<QString> errorText = rdap::renderError(body);
+    check(errorText.has_value() == parses, "an error is text exactly when it is JSON");
+    if (errorText)
+        checkText(*errorText, document);
+    return 0;
+}

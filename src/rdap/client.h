@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonDocument>
+#include <QList>
+#include <QObject>
+#include <QSslCertificate>
+#include <QUrl>
+
+#include "rdap.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace rdap {
+
+// One RDAP query at a time over HTTP(S): the bootstrap file when the query needs one, then
+// the answer, and at the end the text to show as UTF-8 bytes (LF line ends). The bootstrap
+// files it fetched stay in memory for the client's life; nothing is written anywhere.
+class Client : public QObject {
+    Q_OBJECT
+public:
+    // The most answer bytes read; the rest is not read.
+    static constexpr qint64 MaxBody = 64 * 1024 * 1024;
+    static constexpr int MaxRedirects = 5;
+
+    explicit Client(QObject *parent = nullptr);
+
+    // Asks the server ("rdap" or a base URL, see serverForm) for the query text (IDN words
+    // already in ACE form). An unfinished query is aborted first.
+    void start(const QString &server, const QString &text);
+    // Ends the query at once; no signal of it follows.
+    void abort();
+
+    // Test seam: the bootstrap files come from here instead of IANA.
+    void setBootstrapBase(const QUrl &base) { m_bootstrapBase = base; }
+    // Test seam: these CAs are trusted beside the system's (certificate errors stay fatal).
+    void setExtraCaCertificates(const QList<QSslCertificate> &certificates) {
+        m_extraCas = certificates;
+    }
+
+Q_SIGNALS:
+    // A piece of the answer (or of a bootstrap file) has arrived.
+    void progress();
+    // The query has ended; this is what to show.
+    void finished(const QByteArray &text);
+
+private:
+    enum class Stage { Idle, Bootstrap, Answer };
+
+    void get(const QUrl &url, Stage stage);
+    void onReadyRead();
+    void onFinished();
+    void askService(const QJsonDocument &registry);
+    void end(const QByteArray &text);
+    QByteArray answerText(QNetworkReply *reply) const;
+
+    QNetworkAccessManager *m_network;
+    QNetworkReply *m_reply = nullptr;
+    Stage m_stage = Stage::Idle;
+    Query m_query;
+    QByteArray m_body;
+    bool m_cut = false;
+    QHash<int, QJsonDocument> m_bootstrap; // by Registry
+    QUrl m_bootstrapBase{QStringLiteral("https://data.iana.org/rdap/")};
+    QList<QSslCertificate> m_extraCas;
+};
+
+} // namespace rdap
