@@ -338,6 +338,14 @@ void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool
                 [this, server] { m_query->SearchOn(server); });
         menu->insertAction(first, search);
     }
+    // The same query through IANA's RDAP bootstrap, its answer below the ones shown.
+    auto *rdap = new QAction(QStringLiteral("Search with &RDAP"), menu);
+    rdap->setObjectName(QStringLiteral("mnuSearchRdap"));
+    rdap->setToolTip(QStringLiteral("Search the query text with RDAP, below the results shown"));
+    rdap->setEnabled(chkAll->checkState() == Qt::Unchecked);
+    connect(rdap, &QAction::triggered, m_query,
+            [this] { m_query->SearchOn(QStringLiteral("rdap")); });
+    menu->insertAction(first, rdap);
     auto *find = new QAction(QStringLiteral("&Find..."), menu);
     find->setObjectName(QStringLiteral("mnuFind"));
     find->setToolTip(QStringLiteral("Find text in the search results"));

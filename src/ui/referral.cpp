@@ -1,6 +1,7 @@
 #include "referral.h"
 
 #include "rdap/hostname.h"
+#include "rdap/rdap.h"
 
 #include <QHostAddress>
 
@@ -126,7 +127,10 @@ QString serverInLine(QStringView line) {
 
 QString serverToSearch(QStringView selection, bool onSelection, QStringView line) {
     const QString selected = onSelection ? serverInSelection(selection) : QString();
-    return selected.isEmpty() ? serverInLine(line) : selected;
+    if (!selected.isEmpty())
+        return selected;
+    const QString whois = serverInLine(line);
+    return whois.isEmpty() ? rdap::relatedBase(line) : whois;
 }
 
 } // namespace referral

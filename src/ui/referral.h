@@ -3,9 +3,9 @@
 #include <QString>
 #include <QStringView>
 
-// Whether a piece of an answer names a WHOIS server the user may ask next. The text comes from
-// a server, so nothing here trusts it: a name is offered only in one of the plain forms below,
-// and never with another scheme or port.
+// Whether a piece of an answer names a WHOIS server (or an RDAP service) the user may ask next. The
+// text comes from a server, so nothing here trusts it: a name is offered only in one of the plain
+// forms below, and never with another scheme or port.
 namespace referral {
 
 // The server a selection names (blanks around it ignored): a host name or an IP address (as
@@ -23,7 +23,8 @@ QString serverInSelection(QStringView selection);
 QString serverInLine(QStringView line);
 
 // What the result box offers to search when its menu opens: the selection's server if the menu
-// was opened on the selection and it names one, else the line's.
+// was opened on the selection and it names one, else the line's WHOIS server, else the RDAP
+// base URL of the line's related link (rdap::relatedBase).
 QString serverToSearch(QStringView selection, bool onSelection, QStringView line);
 
 } // namespace referral

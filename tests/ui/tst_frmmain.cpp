@@ -22,6 +22,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -620,9 +621,17 @@ private Q_SLOTS:
         QVERIFY(iana.listen());
         FakeHttp registry;
         QVERIFY(registry.listen());
+        FakeHttp registrar;
+        QVERIFY(registrar.listen());
+        // The registry's related link leads to the registrar's loopback server.
         const QByteArray answer =
-            FakeWhois::readFile(rdapData("answers/domain_com_google.com_verisign.json"));
+            FakeWhois::readFile(rdapData("answers/domain_com_google.com_verisign.json"))
+                .replace("https://rdap.markmonitor.com/rdap/",
+                         registrar.url(QStringLiteral("rdap/")).toEncoded());
         registry.json("/com/v1/domain/google.com", answer);
+        const QByteArray registrarAnswer =
+            FakeWhois::readFile(rdapData("answers/domain_com_google.com_markmonitor.json"));
+        registrar.json("/rdap/domain/google.com", registrarAnswer);
         iana.on("/dns.json", {500, "Internal Server Error", {}, {}, 1, 0, false});
         const QString server = QStringLiteral(" RDAP ");
 
@@ -653,6 +662,45 @@ private Q_SLOTS:
                      header(server) + QStringLiteral("RDAP ") +
                      registry.url(QStringLiteral("com/v1/domain/google.com")).toString() +
                      QLatin1Char('\n') + rdap::renderAnswer(answer).value_or(QString())));
+
+        // The related link's line offers its base URL; the hop's answer goes below, and the
+        // server field keeps its text.
+        const QString registryText = win.text();
+        auto *box = win.get<TextBox>("txtSearchResult");
+        const QString base = registrar.url(QStringLiteral("rdap/")).toString();
+        box->setTextCursor(box->document()->find(base));
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Menu);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QAction *hop = menu->findChild<QAction *>(QStringLiteral("mnuSearchServer"));
+        QVERIFY(hop);
+        QCOMPARE(hop->text(), QStringLiteral("&Search on ") + base);
+        menu->close();
+        hop->trigger();
+        QTRY_VERIFY(win.endedCleanly());
+        QCOMPARE(win.text(),
+                 registryText + QueryForm::lfToCrLf(header(base) + QStringLiteral("RDAP ") + base +
+                                                    QStringLiteral("domain/google.com\n") +
+                                                    rdap::renderAnswer(registrarAnswer).value()));
+        QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->currentText(), server);
+        // "Search with RDAP" asks through the bootstrap, below that too.
+        const QString hopText = win.text();
+        QTest::keyClick(box, Qt::Key_Menu);
+        menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QAction *withRdap = menu->findChild<QAction *>(QStringLiteral("mnuSearchRdap"));
+        QVERIFY(withRdap);
+        menu->close();
+        withRdap->trigger();
+        QTRY_VERIFY(win.endedCleanly());
+        QCOMPARE(win.text().left(hopText.size()), hopText);
+        QVERIFY(win.text()
+                    .mid(hopText.size())
+                    .startsWith(QueryForm::lfToCrLf(
+                        header(QStringLiteral("rdap")) + QStringLiteral("RDAP ") +
+                        registry.url(QStringLiteral("com/v1/domain/google.com")).toString())));
+
         win.search(QStringLiteral("example.org"));
         QTRY_VERIFY(win.endedCleanly());
         QVERIFY(win.text().endsWith(

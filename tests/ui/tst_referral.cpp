@@ -74,6 +74,10 @@ private Q_SLOTS:
             {"three colons", "", "Registry WHOIS Server::: whois.nic.ai", ""},
             {"IPv4 value", "", "WHOIS Server: 138.201.122.95", "138.201.122.95"},
             {"unspecified address value", "", "ReferralServer: whois://0.0.0.0", ""},
+            {"RDAP related link", "",
+             "Link: related https://rdap.markmonitor.com/rdap/domain/GOOGLE.COM "
+             "(application/rdap+json)",
+             "https://rdap.markmonitor.com/rdap/"},
             {"whois:// IPv4", "", "ReferralServer: whois://192.0.2.1", "192.0.2.1"},
             {"whois:// IPv4 port 43", "", "ReferralServer: whois://192.0.2.1:43", "192.0.2.1"},
             {"whois:// IPv6 in brackets, port 43", "", "ReferralServer: whois://[2001:db8::1]:43",
@@ -155,16 +159,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("all");
         QTest::addColumn<QStringList>("first");
         auto list = [](const char *items) { return QString::fromLatin1(items).split(u'|'); };
-        const QStringList referral =
-            list("&Search on whois.lacnic.net|&Find...|Read &as (off)|-|&Copy (off)");
-        const QStringList plain = list("&Find...|Read &as (off)|-|&Copy (off)");
+        const QStringList referral = list(
+            "&Search on whois.lacnic.net|Search with &RDAP|&Find...|Read &as (off)|-|&Copy (off)");
+        const QStringList plain = list("Search with &RDAP|&Find...|Read &as (off)|-|&Copy (off)");
         const QStringList selected =
-            list("&Search on whois.apnic.net|&Find...|Read &as (off)|-|&Copy");
+            list("&Search on whois.apnic.net|Search with &RDAP|&Find...|Read &as (off)|-|&Copy");
         QTest::newRow("mouse on the referral") << "mouse" << 2 << false << false << referral;
         QTest::newRow("mouse on another line") << "mouse" << 3 << false << false << plain;
         QTest::newRow("mouse on the referral, a selection elsewhere")
             << "mouse" << 2 << true << false
-            << list("&Search on whois.lacnic.net|&Find...|Read &as (off)|-|&Copy");
+            << list(
+                   "&Search on whois.lacnic.net|Search with &RDAP|&Find...|Read &as (off)|-|&Copy");
         QTest::newRow("mouse inside the selection") << "mouse" << 3 << true << false << selected;
         QTest::newRow("Menu key, cursor on the referral")
             << "menu" << 2 << false << false << referral;
@@ -172,9 +177,9 @@ private Q_SLOTS:
         QTest::newRow("Shift+F10, cursor on the referral")
             << "shift+f10" << 2 << false << false << referral;
         QTest::newRow("Shift+F10, cursor elsewhere") << "shift+f10" << 0 << false << false << plain;
-        QTest::newRow("sweep ticked")
-            << "mouse" << 2 << false << true
-            << list("&Search on whois.lacnic.net (off)|&Find...|Read &as (off)|-|&Copy (off)");
+        QTest::newRow("sweep ticked") << "mouse" << 2 << false << true
+                                      << list("&Search on whois.lacnic.net (off)|Search with &RDAP "
+                                              "(off)|&Find...|Read &as (off)|-|&Copy (off)");
     }
     void menu() {
         QFETCH(QString, how);
