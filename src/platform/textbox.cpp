@@ -78,23 +78,30 @@ void TextBox::ReplaceText(qsizetype from, qsizetype length, const QString &text)
     verticalScrollBar()->setValue(line);
 }
 
+namespace {
+// How many characters the box shows for one character of the text, with column (the length of
+// the shown line) advanced: none for a CR, two where displayForm breaks a long line before it.
+int shownWidth(char16_t u, qsizetype &column) {
+    if (u == u'\r')
+        return 0;
+    if (u == u'\n') {
+        column = 0;
+        return 1;
+    }
+    if (column == TextBox::MaxShownLine) {
+        column = 1;
+        return 2;
+    }
+    ++column;
+    return 1;
+}
+} // namespace
+
 qsizetype TextBox::shownPositionOf(qsizetype index) const {
     qsizetype shown = 0;
     qsizetype column = 0;
-    for (qsizetype i = 0; i < index && i < m_text.size(); ++i) {
-        const char16_t u = m_text.at(i).unicode();
-        if (u == u'\r')
-            continue;
-        if (u == u'\n') {
-            column = 0;
-        } else if (column == MaxShownLine) {
-            ++shown; // the break displayForm inserts
-            column = 1;
-        } else {
-            ++column;
-        }
-        ++shown;
-    }
+    for (qsizetype i = 0; i < index && i < m_text.size(); ++i)
+        shown += shownWidth(m_text.at(i).unicode(), column);
     return shown;
 }
 
@@ -102,17 +109,10 @@ qsizetype TextBox::textIndexAt(qsizetype shownAt) const {
     qsizetype shown = 0;
     qsizetype column = 0;
     for (qsizetype i = 0; i < m_text.size(); ++i) {
-        const char16_t u = m_text.at(i).unicode();
-        if (u == u'\r')
+        const int width = shownWidth(m_text.at(i).unicode(), column);
+        if (width == 0)
             continue;
-        if (u == u'\n') {
-            column = 0;
-        } else if (column == MaxShownLine) {
-            ++shown;
-            column = 1;
-        } else {
-            ++column;
-        }
+        shown += width - 1; // a break shown before the character
         if (shown >= shownAt)
             return i;
         ++shown;
