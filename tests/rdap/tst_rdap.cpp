@@ -1,11 +1,11 @@
 // The RDAP library's plain functions: what a query asks and where, which bootstrap service
 // answers it, and how an answer reads as text (recorded answers and hostile shapes).
 #include "rdap/rdap.h"
+#include "rdapvalues.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -22,55 +22,6 @@ QByteArray readData(const QString &path) {
 // A file below tests/data/rdap/, or the JSON text itself.
 QByteArray body(const QString &fileOrJson) {
     return fileOrJson.endsWith(QLatin1String(".json")) ? readData(fileOrJson) : fileOrJson.toUtf8();
-}
-
-// Every string and number of the answer in the text, a line of a multi-line value at a time.
-// Event actions and roles may begin with a capital there; a vCard's "vcard" marker, property
-// names and value types are its form, shown by the labels.
-void collectMissing(const QJsonValue &value, const QString &text, QStringList *missing) {
-    if (value.isString()) {
-        static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-        for (const QString &line : value.toString().split(lineEnd)) {
-            QString upper = line;
-            if (!upper.isEmpty())
-                upper[0] = upper.at(0).toUpper();
-            if (!text.contains(line) && !text.contains(upper))
-                *missing += line;
-        }
-    } else if (value.isDouble()) {
-        const double d = value.toDouble();
-        const QString shown = std::trunc(d) == d && std::fabs(d) < 1e21
-                                  ? QString::number(d, 'f', 0)
-                                  : QString::number(d, 'g', QLocale::FloatingPointShortest);
-        if (!text.contains(shown))
-            *missing += shown;
-    } else if (value.isArray()) {
-        for (const QJsonValue &element : value.toArray())
-            collectMissing(element, text, missing);
-    } else if (value.isObject()) {
-        const QJsonObject object = value.toObject();
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            const QJsonArray card = it.value().toArray();
-            if (it.key() != QLatin1String("vcardArray") || card.size() < 2 ||
-                card.at(0) != QLatin1String("vcard") || !card.at(1).isArray()) {
-                collectMissing(it.value(), text, missing);
-                continue;
-            }
-            for (const QJsonValue &property : card.at(1).toArray()) {
-                const QJsonArray p = property.toArray();
-                if (p.size() < 4 || !p.at(0).isString() || !p.at(1).isObject() ||
-                    !p.at(2).isString()) {
-                    collectMissing(property, text, missing);
-                    continue;
-                }
-                collectMissing(p.at(1), text, missing);
-                for (qsizetype i = 3; i < p.size(); ++i)
-                    collectMissing(p.at(i), text, missing);
-            }
-            for (qsizetype i = 2; i < card.size(); ++i)
-                collectMissing(card.at(i), text, missing);
-        }
-    }
 }
 
 } // namespace
@@ -320,9 +271,7 @@ void TestRdap::render() {
         error ? rdap::renderError(bytes) : rdap::renderAnswer(bytes);
     QVERIFY(text);
     QVERIFY(text->endsWith(QLatin1Char('\n')));
-    QStringList missing;
-    collectMissing(QJsonDocument::fromJson(bytes).object(), *text, &missing);
-    QCOMPARE(missing, QStringList());
+    QCOMPARE(rdapvalues::missing(QJsonDocument::fromJson(bytes), *text), QStringList());
     const QStringList shown = text->split(QLatin1Char('\n'));
     qsizetype at = 0;
     for (const QString &line : lines) {

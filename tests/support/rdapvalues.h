@@ -1,0 +1,80 @@
+// What a rendered RDAP answer must hold: every string and number of the answer, for the
+// rendering tests and the RDAP fuzz target alike. Header only.
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <cmath>
+
+namespace rdapvalues {
+
+// Every string and number of the value missing from text, a line of a multi-line string at a
+// time. Event actions and roles may begin with a capital there; a vCard's "vcard" marker,
+// property names and value types are its form, shown by the labels.
+inline void collectMissing(const QJsonValue &value, const QString &text, QStringList *missing) {
+    if (value.isString()) {
+        const QString s = value.toString();
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= s.size(); ++i) {
+            if (i < s.size() && s[i] != QLatin1Char('\n') && s[i] != QLatin1Char('\r'))
+                continue;
+            const QString line = s.sliced(start, i - start);
+            start = i + 1;
+            QString upper = line;
+            if (!upper.isEmpty())
+                upper[0] = upper.at(0).toUpper();
+            if (!text.contains(line) && !text.contains(upper))
+                *missing += line;
+        }
+    } else if (value.isDouble()) {
+        const double d = value.toDouble();
+        const QString shown = std::trunc(d) == d && std::fabs(d) < 1e21
+                                  ? QString::number(d, 'f', 0)
+                                  : QString::number(d, 'g', QLocale::FloatingPointShortest);
+        if (!text.contains(shown))
+            *missing += shown;
+    } else if (value.isArray()) {
+        for (const QJsonValue &element : value.toArray())
+            collectMissing(element, text, missing);
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            const QJsonArray card = it.value().toArray();
+            if (it.key() != QLatin1String("vcardArray") || card.size() < 2 ||
+                card.at(0) != QLatin1String("vcard") || !card.at(1).isArray()) {
+                collectMissing(it.value(), text, missing);
+                continue;
+            }
+            for (const QJsonValue &property : card.at(1).toArray()) {
+                const QJsonArray p = property.toArray();
+                if (p.size() < 4 || !p.at(0).isString() || !p.at(1).isObject() ||
+                    !p.at(2).isString()) {
+                    collectMissing(property, text, missing);
+                    continue;
+                }
+                collectMissing(p.at(1), text, missing);
+                for (qsizetype i = 3; i < p.size(); ++i)
+                    collectMissing(p.at(i), text, missing);
+            }
+            for (qsizetype i = 2; i < card.size(); ++i)
+                collectMissing(card.at(i), text, missing);
+        }
+    }
+}
+
+// The same over a whole parsed answer.
+inline QStringList missing(const QJsonDocument &document, const QString &text) {
+    QStringList out;
+    collectMissing(document.isObject() ? QJsonValue(document.object())
+                                       : QJsonValue(document.array()),
+                   text, &out);
+    return out;
+}
+
+} // namespace rdapvalues
