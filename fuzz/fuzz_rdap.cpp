@@ -71,11 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     const bool parses = error.error == QJsonParseError::NoError && !document.isNull();
 
-    const std::optional<QString> answer = rdap::renderAnswer(body);
+    const std::optional<QString> answer = rdapvalues::textOf(rdap::renderAnswer, body);
     check(answer.has_value() == parses, "an answer is text exactly when it is JSON");
     if (answer)
         checkText(*answer, document);
-    const std::optional<QString> errorText = rdap::renderError(body);
+    const std::optional<QString> errorText = rdapvalues::textOf(rdap::renderError, body);
     check(errorText.has_value() == parses, "an error is text exactly when it is JSON");
     if (errorText)
         checkText(*errorText, document);

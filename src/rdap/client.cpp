@@ -145,22 +145,22 @@ QByteArray Client::answerText(QNetworkReply *reply) const {
         return (reply->errorString() + QLatin1Char('\n')).toUtf8();
 
     QByteArray text = "RDAP " + reply->url().toEncoded() + '\n';
+    // The text is rarely longer than the body: room for it up front, so it is not copied as it
+    // grows.
+    text.reserve(text.size() + m_body.size() + 256);
     const int code = status.toInt();
-    std::optional<QString> rendered;
+    bool rendered = false;
     if (code != 200) {
         text +=
             statusLine(code,
                        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray(),
                        reply->rawHeader("Retry-After"))
                 .toUtf8();
-        if (!m_cut)
-            rendered = renderError(m_body);
-    } else if (!m_cut) {
-        rendered = renderAnswer(m_body);
+        rendered = !m_cut && renderError(m_body, text);
+    } else {
+        rendered = !m_cut && renderAnswer(m_body, text);
     }
-    if (rendered)
-        text += rendered->toUtf8();
-    else
+    if (!rendered)
         text += m_body;
     if (m_cut) {
         endLine(text);

@@ -58,16 +58,17 @@ QString notCovered(const Query &query);
 // a line as "Label: value", the facts a user reads first at the top, nested objects indented
 // under their heading line. Every string and number of the answer stands in the text, whole
 // (a multi-line one a line at a time); members without a form of their own, or of a type their
-// form cannot take, under their own names. A body that is not JSON gives nullopt: the caller
-// shows its bytes as text. Linear in the body's size.
-std::optional<QString> renderAnswer(QByteArrayView body);
+// form cannot take, under their own names. The text is appended to `text` in UTF-8. A body
+// that is not JSON gives false and leaves `text` as it was: the caller shows its bytes as
+// text. Linear in the body's size.
+bool renderAnswer(QByteArrayView body, QByteArray &text);
 // The line for any other HTTP status, ending in LF: "HTTP 404 Not Found" (the standard phrase
 // where the server sent none, as over HTTP/2), with ", retry after 30 s" when the server sent
 // Retry-After in seconds, ", retry after <its text>" for a date.
 QString statusLine(int status, QByteArrayView reason, QByteArrayView retryAfter);
-// An error body's title and description lines (RFC 9083 section 6); nullopt when the body is
-// not RDAP JSON: the caller shows its bytes as text.
-std::optional<QString> renderError(QByteArrayView body);
+// An error body's title and description lines (RFC 9083 section 6), appended to `text` in
+// UTF-8; false when the body is not RDAP JSON: the caller shows its bytes as text.
+bool renderError(QByteArrayView body, QByteArray &text);
 
 // The base URL a link line of renderAnswer's text offers to search on, as
 // "Link: related https://rdap.example/rdap/domain/X (application/rdap+json)" at any

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QStringEncoder>
 #include <QVarLengthArray>
 #include <QtAlgorithms>
 
@@ -53,23 +54,24 @@ QString upperFirst(QString text) {
 
 // An event's action as a label: the registered ones (RFC 9083 and the IANA registry) begin
 // with a capital; any other action is written as the server did.
-QString actionLabel(const QString &action) {
-    static const std::array<QLatin1String, 12> known = {
-        QLatin1String("registration"),
-        QLatin1String("reregistration"),
-        QLatin1String("last changed"),
-        QLatin1String("expiration"),
-        QLatin1String("deletion"),
-        QLatin1String("reinstantiation"),
-        QLatin1String("transfer"),
-        QLatin1String("locked"),
-        QLatin1String("unlocked"),
-        QLatin1String("last update of RDAP database"),
-        QLatin1String("registrar expiration"),
-        QLatin1String("enum validation expiration")};
-    for (const QLatin1String name : known) {
-        if (action == name)
-            return upperFirst(action);
+QStringView actionLabel(QStringView action) {
+    static const std::array<std::pair<QLatin1String, QStringView>, 12> known = {{
+        {QLatin1String("registration"), u"Registration"},
+        {QLatin1String("reregistration"), u"Reregistration"},
+        {QLatin1String("last changed"), u"Last changed"},
+        {QLatin1String("expiration"), u"Expiration"},
+        {QLatin1String("deletion"), u"Deletion"},
+        {QLatin1String("reinstantiation"), u"Reinstantiation"},
+        {QLatin1String("transfer"), u"Transfer"},
+        {QLatin1String("locked"), u"Locked"},
+        {QLatin1String("unlocked"), u"Unlocked"},
+        {QLatin1String("last update of RDAP database"), u"Last update of RDAP database"},
+        {QLatin1String("registrar expiration"), u"Registrar expiration"},
+        {QLatin1String("enum validation expiration"), u"Enum validation expiration"},
+    }};
+    for (const auto &[name, label] : known) {
+        if (action.size() == name.size() && action == name)
+            return label;
     }
     return action;
 }
@@ -170,9 +172,18 @@ struct Skip {
     }
 };
 
+// Writes the text a line at a time into a small buffer of UTF-16 that goes on, as UTF-8, into
+// the caller's text whenever it is full: the whole answer never stands twice in memory, once
+// in each form.
 class Renderer {
 public:
-    QString out;
+    explicit Renderer(QByteArray &text)
+        : m_text(text) {
+        out.reserve(FlushAt + LongLabel + 2 * MaxLevel + 2);
+    }
+    ~Renderer() { flush(); }
+    Renderer(const Renderer &) = delete;
+    Renderer &operator=(const Renderer &) = delete;
 
     void object(int level, const QJsonObject &object, Skip skip = {});
     void generic(int level, QStringView label, const QJsonValue &value);
@@ -181,10 +192,25 @@ public:
     void heading(int level, QStringView label) {
         indent(level);
         out += label;
-        out += QLatin1String(":\n");
+        out += QLatin1Char(':');
+        endLine();
+    }
+    void endLine() {
+        out += QLatin1Char('\n');
+        if (out.size() >= FlushAt)
+            flush();
     }
 
 private:
+    static constexpr qsizetype FlushAt = 16 * 1024;
+
+    void flush() {
+        const qsizetype had = m_text.size();
+        m_text.resize(had + m_utf8.requiredSpace(out.size()));
+        const char *end = m_utf8.appendToBuffer(m_text.data() + had, out);
+        m_text.truncate(end - m_text.constData());
+        out.resize(0); // keeps its capacity for the next lines
+    }
     void indent(int level) {
         static const QString spaces(2 * MaxLevel, QLatin1Char(' '));
         out += QStringView(spaces).first(2 * std::min(level, MaxLevel));
@@ -221,6 +247,11 @@ private:
             }
         }
     }
+
+    QByteArray &m_text;
+    QStringEncoder m_utf8{QStringEncoder::Utf8};
+    QString out;    // the lines not yet in m_text
+    QString m_line; // a link's line, kept from link to link
 };
 
 void Renderer::field(int level, QStringView label, QStringView value) {
@@ -243,7 +274,7 @@ void Renderer::field(int level, QStringView label, QStringView value) {
             out += stop > start ? QLatin1String(": ") : QLatin1String(":");
         }
         out += value.sliced(start, stop - start);
-        out += QLatin1Char('\n');
+        endLine();
         if (stop >= value.size())
             break;
         // CR LF, CR or LF ends a line; one at the very end starts no further line.
@@ -290,9 +321,13 @@ void Renderer::object(int level, const QJsonObject &object, Skip skip) {
     std::array<QJsonObject::const_iterator, Members.size()> found{};
     std::uint64_t present = 0;
     QVarLengthArray<signed char, 32> kinds;
+    // Each key is made once: a QString from the object's own storage costs an allocation.
+    QVarLengthArray<QString, 32> keys;
     kinds.reserve(object.size());
+    keys.reserve(object.size());
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
-        const QString key = it.key();
+        keys.push_back(it.key());
+        const QString &key = keys.back();
         const int i = memberIndex(key);
         if (skip.nameCount > 0 && skip.skips(key)) {
             kinds.push_back(Skipped);
@@ -323,9 +358,9 @@ void Renderer::object(int level, const QJsonObject &object, Skip skip) {
         }
     };
     run(Phase::Head);
-    std::size_t at = 0;
-    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
-        const int kind = kinds[at++];
+    qsizetype at = 0;
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it, ++at) {
+        const int kind = kinds[at];
         if (kind >= 0) {
             const Member &m = Members[std::size_t(kind)];
             if ((done.members >> kind) & 1 || m.phase == Phase::Tail)
@@ -338,13 +373,13 @@ void Renderer::object(int level, const QJsonObject &object, Skip skip) {
             continue;
         } else if (kind == Results) {
             // A search's results are the answer itself: each at this level, a blank line before.
-            eachObject(level, it.key(), it.value(), [&](const QJsonObject &result) {
-                out += QLatin1Char('\n');
+            eachObject(level, keys[at], it.value(), [&](const QJsonObject &result) {
+                endLine();
                 this->object(level, result);
             });
             continue;
         }
-        generic(level, it.key(), it.value());
+        generic(level, keys[at], it.value());
     }
     run(Phase::Tail);
     const auto conformance = object.constFind(Conformance);
@@ -473,7 +508,8 @@ void Renderer::event(int level, const QJsonObject &event) {
         generic(level, u"events", event);
         return;
     }
-    field(level, actionLabel(action.toString()), date.toString());
+    const QString actionText = action.toString();
+    field(level, actionLabel(actionText), date.toString());
     if (event.size() > 1 + !date.isUndefined())
         object(level + 1, event, Skip().with(u"eventAction").with(u"eventDate"));
 }
@@ -583,24 +619,42 @@ void Renderer::link(int level, const QJsonObject &link) {
         generic(level, u"links", link);
         return;
     }
-    QString line = rel.toString();
-    if (!line.isEmpty())
-        line += QLatin1Char(' ');
-    line += href.toString();
-    if (type.isString())
-        line += QLatin1String(" (") + type.toString() + QLatin1Char(')');
-    field(level, u"Link", line);
+    m_line.resize(0); // an answer can hold thousands of links
+
+    m_line += rel.toString();
+    if (!m_line.isEmpty())
+        m_line += QLatin1Char(' ');
+    const QString target = href.toString();
+    m_line += target;
+    if (type.isString()) {
+        m_line += QLatin1String(" (");
+        m_line += type.toString();
+        m_line += QLatin1Char(')');
+    }
+    field(level, u"Link", m_line);
+    const QJsonValue title = link.value(QLatin1String("title"));
+    const QJsonValue value = link.value(QLatin1String("value"));
+    const auto repeatsHref = [&target](const QJsonValue &v) {
+        return v.isString() && v.toString() == target;
+    };
+    const qsizetype count =
+        1 + !rel.isUndefined() + !type.isUndefined() + !title.isUndefined() + !value.isUndefined();
+    if (link.size() == count) {
+        // The usual link: nothing more than a title and a value, each below it unless it only
+        // repeats the href (in the members' order, as the general walk would write them).
+        if (!title.isUndefined() && !repeatsHref(title))
+            generic(level + 1, u"title", title);
+        if (!value.isUndefined() && !repeatsHref(value))
+            generic(level + 1, u"value", value);
+        return;
+    }
     Skip written;
     written.with(u"rel").with(u"href").with(u"type");
-    qsizetype count = 1 + !rel.isUndefined() + !type.isUndefined();
-    for (const QStringView name : {u"title", u"value"}) {
-        if (link.value(name) == href) {
-            written.with(name);
-            ++count;
-        }
-    }
-    if (link.size() > count)
-        object(level + 1, link, written);
+    if (repeatsHref(title))
+        written.with(u"title");
+    if (repeatsHref(value))
+        written.with(u"value");
+    object(level + 1, link, written);
 }
 
 // The title in the heading line, each description line below it, then any other member.
@@ -789,7 +843,7 @@ void renderDocument(Renderer &renderer, const QJsonDocument &document, Skip skip
     bool first = true;
     for (const QJsonValue &element : document.array()) {
         if (!first && element.isObject())
-            renderer.out += QLatin1Char('\n');
+            renderer.endLine();
         first = false;
         renderer.generic(0, QStringView(), element);
     }
@@ -835,14 +889,13 @@ QString standardReason(int status) {
 
 } // namespace
 
-std::optional<QString> renderAnswer(QByteArrayView body) {
+bool renderAnswer(QByteArrayView body, QByteArray &text) {
     const std::optional<QJsonDocument> document = parse(body);
     if (!document)
-        return std::nullopt;
-    Renderer renderer;
-    renderer.out.reserve(body.size());
+        return false;
+    Renderer renderer(text);
     renderDocument(renderer, *document);
-    return renderer.out;
+    return true;
 }
 
 QString statusLine(int status, QByteArrayView reason, QByteArrayView retryAfter) {
@@ -868,14 +921,14 @@ QString statusLine(int status, QByteArrayView reason, QByteArrayView retryAfter)
     return line + QLatin1Char('\n');
 }
 
-std::optional<QString> renderError(QByteArrayView body) {
+bool renderError(QByteArrayView body, QByteArray &text) {
     const std::optional<QJsonDocument> document = parse(body);
     if (!document)
-        return std::nullopt;
-    Renderer renderer;
+        return false;
+    Renderer renderer(text);
     if (!document->isObject()) {
         renderDocument(renderer, *document);
-        return renderer.out;
+        return true;
     }
     // The title and the description lines first, as the server wrote them; then the rest.
     const QJsonObject error = document->object();
@@ -898,7 +951,7 @@ std::optional<QString> renderError(QByteArrayView body) {
         written.with(u"description");
     }
     renderer.object(0, error, written);
-    return renderer.out;
+    return true;
 }
 
 namespace {

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void bootstrap();
     void render_data();
     void render();
+    void longAnswerWhole();
     void statusLine();
 };
 
@@ -243,11 +244,13 @@ void TestRdap::render_data() {
     row("values as written",
         R"({"handle": "A\r\nB", "port43": 1.5, "big": 12345678901234567, "n": [-0.1, 100, 1e20],
             "e": 1e300, "yes": true, "none": null, "odd": "\u0001\u202e<b>x</b>",
+            "lone": "a\ud800b",
             "entities": [{"vcardArray": ["vcard", [["tel", {"type": ["work", "voice"],
                 "pref": "1"}, "uri", "tel:+1"]]]}]})",
         {"Handle: A", "Handle: B", "Whois Server: 1.5", "Entity:", "  Phone (work, voice): tel:+1",
-         "    pref: 1", "big: 12345678901234568", "e: 1e+300", "n: -0.1", "n: 100",
-         "n: 100000000000000000000", "none: null", "odd: \x01\u202e<b>x</b>", "yes: true"});
+         "    pref: 1", "big: 12345678901234568", "e: 1e+300", "lone: a\uFFFDb", "n: -0.1",
+         "n: 100", "n: 100000000000000000000", "none: null", "odd: \x01\u202e<b>x</b>",
+         "yes: true"});
     row("related links",
         R"({"links": [{"rel": "related", "href": "https://a.example/rdap/domain/X"},
             {"rel": "related", "href": "https://b.example/domain/X", "type": "text/html"},
@@ -267,8 +270,8 @@ void TestRdap::render() {
     QFETCH(QStringList, lines);
     QFETCH(QStringList, offers);
     const QByteArray bytes = body(answer);
-    const std::optional<QString> text =
-        error ? rdap::renderError(bytes) : rdap::renderAnswer(bytes);
+    const std::optional<QString> text = error ? rdapvalues::textOf(rdap::renderError, bytes)
+                                              : rdapvalues::textOf(rdap::renderAnswer, bytes);
     QVERIFY(text);
     QVERIFY(text->endsWith(QLatin1Char('\n')));
     QCOMPARE(rdapvalues::missing(QJsonDocument::fromJson(bytes), *text), QStringList());
@@ -289,6 +292,27 @@ void TestRdap::render() {
     QCOMPARE(offered, offers);
 }
 
+// An answer whose text is far longer than the renderer writes at a time, with characters
+// outside the BMP: the text comes out whole, once, in UTF-8.
+void TestRdap::longAnswerWhole() {
+    QJsonArray description;
+    QString expected = QStringLiteral("Object class: entity\nHandle: X\nRemark: T\n");
+    for (int i = 0; i < 5000; ++i) {
+        const QString line = QStringLiteral("Zeile %1 \u00fc \U0001F600").arg(i);
+        description.append(line);
+        expected += QStringLiteral("  ") + line + QLatin1Char('\n');
+    }
+    const QJsonObject answer{
+        {QStringLiteral("objectClassName"), QStringLiteral("entity")},
+        {QStringLiteral("handle"), QStringLiteral("X")},
+        {QStringLiteral("remarks"),
+         QJsonArray{QJsonObject{{QStringLiteral("title"), QStringLiteral("T")},
+                                {QStringLiteral("description"), description}}}}};
+    QByteArray text = "before\n";
+    QVERIFY(rdap::renderAnswer(QJsonDocument(answer).toJson(), text));
+    QCOMPARE(QString::fromUtf8(text), QStringLiteral("before\n") + expected);
+}
+
 void TestRdap::statusLine() {
     QCOMPARE(rdap::statusLine(404, "Not Found", ""), QStringLiteral("HTTP 404 Not Found\n"));
     QCOMPARE(rdap::statusLine(429, "Too Many Requests", " 30 "),
@@ -298,9 +322,11 @@ void TestRdap::statusLine() {
     // HTTP/2 sends no reason phrase.
     QCOMPARE(rdap::statusLine(404, "", ""), QStringLiteral("HTTP 404 Not Found\n"));
     QCOMPARE(rdap::statusLine(599, "", ""), QStringLiteral("HTTP 599\n"));
-    QVERIFY(!rdap::renderAnswer("<html>Not Found</html>"));
-    QVERIFY(!rdap::renderError("Not Found"));
-    QVERIFY(!rdap::renderAnswer(QByteArray(2000, '[') + QByteArray(2000, ']')));
+    QByteArray text = "kept\n";
+    QVERIFY(!rdap::renderAnswer("<html>Not Found</html>", text));
+    QVERIFY(!rdap::renderError("Not Found", text));
+    QVERIFY(!rdap::renderAnswer(QByteArray(2000, '[') + QByteArray(2000, ']'), text));
+    QCOMPARE(text, QByteArray("kept\n"));
 }
 
 QTEST_GUILESS_MAIN(TestRdap)

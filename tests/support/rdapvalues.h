@@ -8,9 +8,14 @@
 #include <QJsonValue>
 #include <QLocale>
 #include <QString>
+#include <QStringEncoder>
 #include <QStringList>
 
+#include <QByteArray>
+#include <QByteArrayView>
+
 #include <cmath>
+#include <optional>
 
 namespace rdapvalues {
 
@@ -19,7 +24,10 @@ namespace rdapvalues {
 // property names and value types are its form, shown by the labels.
 inline void collectMissing(const QJsonValue &value, const QString &text, QStringList *missing) {
     if (value.isString()) {
-        const QString s = value.toString();
+        // As UTF-8 text can hold it: a lone surrogate becomes U+FFFD.
+        const QString s = QString::fromUtf8(
+            QStringEncoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless)
+                .encode(value.toString()));
         qsizetype start = 0;
         for (qsizetype i = 0; i <= s.size(); ++i) {
             if (i < s.size() && s[i] != QLatin1Char('\n') && s[i] != QLatin1Char('\r'))
@@ -75,6 +83,15 @@ inline QStringList missing(const QJsonDocument &document, const QString &text) {
                                        : QJsonValue(document.array()),
                    text, &out);
     return out;
+}
+
+// A renderer's text (rdap::renderAnswer or rdap::renderError) as a string; nullopt when it
+// refused the body.
+template <typename Render> std::optional<QString> textOf(Render render, QByteArrayView body) {
+    QByteArray text;
+    if (!render(body, text))
+        return std::nullopt;
+    return QString::fromUtf8(text);
 }
 
 } // namespace rdapvalues

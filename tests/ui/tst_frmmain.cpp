@@ -7,6 +7,7 @@
 #include "platform/winsock.h"
 #include "query/query.h"
 #include "rdap/rdap.h"
+#include "rdapvalues.h"
 #include "ui/findwindow.h"
 #include "ui/frmmain.h"
 #include "ui/frmresource.h"
@@ -557,7 +558,7 @@ private Q_SLOTS:
         QTest::newRow("404 RDAP error")
             << 404 << QByteArray("Not Found") << QByteArrayList() << error << false
             << asked + QStringLiteral("HTTP 404 Not Found\n") +
-                   rdap::renderError(error).value_or(QString());
+                   rdapvalues::textOf(rdap::renderError, error).value_or(QString());
         QTest::newRow("404 HTML") << 404 << QByteArray("Not Found") << QByteArrayList()
                                   << QByteArray("<html><b>gone</b></html>") << false
                                   << asked + QStringLiteral(
@@ -576,7 +577,7 @@ private Q_SLOTS:
             << 302 << QByteArray("Found") << QByteArrayList{"Location: /final/domain/example.com"}
             << QByteArray() << false
             << QStringLiteral("RDAP %1final/domain/example.com\n") +
-                   rdap::renderAnswer(finalAnswer).value_or(QString());
+                   rdapvalues::textOf(rdap::renderAnswer, finalAnswer).value_or(QString());
         QTest::newRow("redirect https to http refused")
             << 200 << QByteArray("OK") << QByteArrayList() << QByteArray() << true
             << QStringLiteral("Insecure redirect\n");
@@ -661,7 +662,8 @@ private Q_SLOTS:
                  QueryForm::lfToCrLf(
                      header(server) + QStringLiteral("RDAP ") +
                      registry.url(QStringLiteral("com/v1/domain/google.com")).toString() +
-                     QLatin1Char('\n') + rdap::renderAnswer(answer).value_or(QString())));
+                     QLatin1Char('\n') +
+                     rdapvalues::textOf(rdap::renderAnswer, answer).value_or(QString())));
 
         // The related link's line offers its base URL; the hop's answer goes below, and the
         // server field keeps its text.
@@ -680,9 +682,11 @@ private Q_SLOTS:
         hop->trigger();
         QTRY_VERIFY(win.endedCleanly());
         QCOMPARE(win.text(),
-                 registryText + QueryForm::lfToCrLf(header(base) + QStringLiteral("RDAP ") + base +
-                                                    QStringLiteral("domain/google.com\n") +
-                                                    rdap::renderAnswer(registrarAnswer).value()));
+                 registryText +
+                     QueryForm::lfToCrLf(
+                         header(base) + QStringLiteral("RDAP ") + base +
+                         QStringLiteral("domain/google.com\n") +
+                         rdapvalues::textOf(rdap::renderAnswer, registrarAnswer).value()));
         QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->currentText(), server);
         // "Search with RDAP" asks through the bootstrap, below that too.
         const QString hopText = win.text();
