@@ -63,13 +63,19 @@ void settle(QWidget *box) {
     (void)box->grab();
 }
 
-// Called by a measurement and by its floor just before the clock starts: the memory freed
-// while preparing goes back to the system. A floor makes its text before its clock starts, and
-// the allocator would hand that freed memory to it already mapped; on a machine where a page
-// fault costs microseconds, the floor would then be faster for a reason of no concern to the
-// measurement. Both sides of a ratio start from the same state instead.
-void returnFreedMemory() {
+// Where a measurement or its floor starts: the resident memory and the time, taken after the
+// memory freed while preparing has gone back to the system. A floor makes its text before its
+// clock starts, and the allocator would hand that freed memory to it already mapped; on a
+// machine where a page fault costs microseconds, the floor would then be faster for a reason of
+// no concern to the measurement. Both sides of a ratio start from the same state instead.
+struct Start {
+    qint64 rssBefore;
+    double t0;
+};
+Start startClock() {
     malloc_trim(0);
+    resetPeakRss();
+    return {statusKb("VmRSS"), monoSeconds()};
 }
 
 // The tests' window fixture, shown offscreen and pointed at the loopback server, with the
@@ -122,10 +128,7 @@ int intake(qsizetype bytes, quint16 port, AnswerText text) {
         largestPiece = std::max<qint64>(largestPiece, n);
     });
 
-    returnFreedMemory();
-    resetPeakRss();
-    const qint64 rssBefore = statusKb("VmRSS");
-    const double t0 = monoSeconds();
+    const auto [rssBefore, t0] = startClock();
     win.search->click();
     const bool ended = win.runUntilEnded(60);
     const double t1 = monoSeconds();
@@ -162,10 +165,7 @@ int rdapIntake(qsizetype bytes, quint16 port) {
     qint64 pieces = 0;
     QObject::connect(&win.w.winsock(), &Winsock::DataArrival, &win.w, [&] { ++pieces; });
 
-    returnFreedMemory();
-    resetPeakRss();
-    const qint64 rssBefore = statusKb("VmRSS");
-    const double t0 = monoSeconds();
+    const auto [rssBefore, t0] = startClock();
     win.search->click();
     const bool ended = win.runUntilEnded(60);
     settle(win.result);
@@ -193,10 +193,7 @@ int rdapFloor(qsizetype bytes) {
         expectedRdapResult(QStringLiteral("http://127.0.0.1:1/"), answer), column);
     TextBox *box = freshBox(win);
 
-    returnFreedMemory();
-    resetPeakRss();
-    const qint64 rssBefore = statusKb("VmRSS");
-    const double t0 = monoSeconds();
+    const auto [rssBefore, t0] = startClock();
     const QJsonDocument parsed = QJsonDocument::fromJson(answer);
     box->setPlainText(shown);
     settle(box);
@@ -220,10 +217,7 @@ int floorBox(qsizetype bytes, AnswerText text) {
         TextBox::displayForm(expectedResult(Server, whoisAnswer(bytes, text), text), column);
     TextBox *box = freshBox(win);
 
-    returnFreedMemory();
-    resetPeakRss();
-    const qint64 rssBefore = statusKb("VmRSS");
-    const double t0 = monoSeconds();
+    const auto [rssBefore, t0] = startClock();
     box->setPlainText(shown);
     settle(box);
     const double t1 = monoSeconds();
