@@ -766,11 +766,29 @@ void Renderer::vcardProperty(int level, const QJsonArray &property) {
     }
     if (hasAddressLabel)
         field(level, label, addressLabel);
+    // Each piece of the value: a value, an element of it or an element of one of its elements.
+    const auto eachPiece = [&property](const auto &f) {
+        for (qsizetype i = 3; i < property.size(); ++i) {
+            const QJsonValue v = property.at(i);
+            if (!v.isArray()) {
+                f(v);
+                continue;
+            }
+            for (const QJsonValue &part : v.toArray()) {
+                if (!part.isArray()) {
+                    f(part);
+                    continue;
+                }
+                for (const QJsonValue &piece : part.toArray())
+                    f(piece);
+            }
+        }
+    };
     // The value: its parts (an address's components, a name's) joined, empty parts left out;
     // what is no text or number is written below.
     QString value;
     bool odd = false;
-    const auto add = [&](const QJsonValue &piece) {
+    eachPiece([&](const QJsonValue &piece) {
         if (!isScalar(piece)) {
             odd = true;
         } else if (!(piece.isString() && piece.toString().isEmpty())) {
@@ -778,23 +796,7 @@ void Renderer::vcardProperty(int level, const QJsonArray &property) {
                 value += QLatin1String(", ");
             value += scalarText(piece);
         }
-    };
-    const auto addAll = [&](const QJsonValue &v) {
-        if (!v.isArray()) {
-            add(v);
-            return;
-        }
-        for (const QJsonValue &part : v.toArray()) {
-            if (!part.isArray()) {
-                add(part);
-                continue;
-            }
-            for (const QJsonValue &piece : part.toArray())
-                add(piece);
-        }
-    };
-    for (qsizetype i = 3; i < property.size(); ++i)
-        addAll(property.at(i));
+    });
     if (!value.isEmpty() || !hasAddressLabel)
         field(level, label, value);
     for (auto it = parameters.begin(); it != parameters.end(); ++it) {
@@ -802,27 +804,12 @@ void Renderer::vcardProperty(int level, const QJsonArray &property) {
         if (!isType(key, it.value()) && !isAddressLabel(key, it.value()))
             generic(level + 1, key, it.value());
     }
-    if (!odd)
-        return;
     // Objects or deeper arrays where text was due: each under the property's name.
-    const auto oddOnes = [&](const QJsonValue &piece) {
-        if (!isScalar(piece))
-            generic(level + 1, name, piece);
-    };
-    for (qsizetype i = 3; i < property.size(); ++i) {
-        const QJsonValue v = property.at(i);
-        if (!v.isArray()) {
-            oddOnes(v);
-            continue;
-        }
-        for (const QJsonValue &part : v.toArray()) {
-            if (!part.isArray()) {
-                oddOnes(part);
-                continue;
-            }
-            for (const QJsonValue &piece : part.toArray())
-                oddOnes(piece);
-        }
+    if (odd) {
+        eachPiece([&](const QJsonValue &piece) {
+            if (!isScalar(piece))
+                generic(level + 1, name, piece);
+        });
     }
 }
 
