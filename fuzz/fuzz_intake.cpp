@@ -21,7 +21,7 @@
 #include "platform/textbox.h"
 #include "platform/wiretext.h"
 #include "query/query.h"
-#include "rdap/hostname.h"
+#include "host/hostname.h"
 #include "ui/referral.h"
 
 #include <QByteArray>

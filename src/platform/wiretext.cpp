@@ -1,6 +1,6 @@
 #include "wiretext.h"
 
-#include "rdap/hostname.h"
+#include "host/hostname.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>

@@ -1,4 +1,4 @@
-#include "hostname.h"
+#include "host/hostname.h"
 #include "rdap.h"
 
 #include <QHostAddress>

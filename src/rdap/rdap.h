@@ -3,9 +3,9 @@
 //   query      what a query text asks (RFC 9082): its kind, and so its URL path
 //   bootstrap  which service answers it, from IANA's bootstrap registries (RFC 9224, RFC 8521)
 //   render     an answer as WHOIS-style text, one fact a line, every value of the answer shown
-//   hostname   host names and IP addresses as text: the program's one check, used by every layer
 //   Client     (client.h) fetches the bootstrap files and the answer with QNetworkAccessManager
 //
+// Host names and addresses are checked by host/hostname.h, the library below this one.
 // Everything but Client is a plain function over Qt's JSON and URL types, testable without a
 // network. Nothing here knows about the window or the TCP control that puts RDAP behind it.
 #pragma once

@@ -1,6 +1,6 @@
 #include "referral.h"
 
-#include "rdap/hostname.h"
+#include "host/hostname.h"
 #include "rdap/rdap.h"
 
 #include <QHostAddress>

@@ -9,7 +9,7 @@
 namespace referral {
 
 // The server a selection names (blanks around it ignored): a host name or an IP address (as
-// rdap/hostname.h reads them), also as "whois://server", with ":43", with one trailing dot,
+// host/hostname.h reads them), also as "whois://server", with ":43", with one trailing dot,
 // inside one pair of quotes, parentheses, brackets or angle brackets, or before one trailing
 // comma, semicolon or full stop; otherwise empty. An unspecified address (0.0.0.0, ::) names
 // no server, here and in a line; a loopback address does (a user may run a server of their own).

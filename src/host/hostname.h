@@ -1,3 +1,6 @@
+// host: the bottom library, below every other. How a server may be named in text, as plain
+// functions that every layer above asks: the query encoder, the RDAP library, the referral rules
+// and the TCP control.
 #pragma once
 
 #include <QStringView>
