@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
@@ -85,9 +86,21 @@ public:
     }
 };
 
-[[noreturn]] void endProcessNow() {
-    // Ends at once: no further handler runs, also from inside a sweep's wait or a message box.
+// Ends at once: no further handler runs, also from inside a sweep's wait or a message box; but
+// what Copy put on the clipboard outlives the process.
+[[noreturn]] void endProcessNow(QObject *window) {
+    // Nothing the window's objects signal from here on reaches a handler.
+    window->blockSignals(true);
+    const QList<QObject *> children = window->findChildren<QObject *>();
+    for (QObject *child : children)
+        child->blockSignals(true);
     std::fflush(nullptr);
+    // Qt hands the clipboard it owns to the desktop's clipboard manager (X11's CLIPBOARD_MANAGER)
+    // while the application object is destroyed, and only then; destroying it runs none of the
+    // program's handlers. Its storage, wherever it lies, is never touched again: the process
+    // ends right after.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->~QCoreApplication();
     std::_Exit(0);
 }
 } // namespace
@@ -105,7 +118,7 @@ const QStringList &frmMain::whoisServers() {
 frmMain::frmMain(QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
-    , m_endProgram(endProcessNow) {
+    , m_endProgram([this] { endProcessNow(this); }) {
     createControls();
     placeControls();
 

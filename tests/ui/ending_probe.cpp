@@ -1,6 +1,9 @@
 // Runs the real window in a process of its own and ends it during a server sweep, so a test
 // can watch from outside what ending the program does to connections and later servers.
 // Arguments: mode (exit, close or nested), the servers' common port, then the servers.
+// Or mode "copy" alone: once the window is shown, Copy puts a known text on the clipboard
+// (also written to standard output, in UTF-8) and Exit ends the program.
+#include "platform/textbox.h"
 #include "platform/winsock.h"
 #include "ui/frmmain.h"
 
@@ -10,10 +13,42 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace {
+int copyThenExit() {
+    const QString text = QStringLiteral("Search results of: whois.example\r\n\r\n"
+                                        "Registrar: M\u00fcller Stra\u00dfe \u767b\u9332\r\n");
+    frmMain window;
+    window.findChild<TextBox *>(QStringLiteral("txtSearchResult"))->SetText(text);
+    auto *copy = window.findChild<QPushButton *>(QStringLiteral("btnCopy"));
+    auto *exit = window.findChild<QPushButton *>(QStringLiteral("btnExit"));
+    window.show();
+    // Once the window is on the screen, as when a user clicks Copy.
+    auto *shown = new QTimer(&window);
+    QObject::connect(shown, &QTimer::timeout, &window, [&] {
+        if (!window.windowHandle() || !window.windowHandle()->isExposed())
+            return;
+        shown->stop();
+        copy->click();
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
+        std::fflush(stdout);
+        exit->click();
+    });
+    shown->start(20);
+    QApplication::exec();
+    return 3; // Exit should have ended the program
+}
+} // namespace
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
+    if (args.size() == 2 && args.at(1) == QLatin1String("copy"))
+        return copyThenExit();
     if (args.size() < 4)
         return 2;
     const QString mode = args.at(1);
