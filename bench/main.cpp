@@ -3,6 +3,7 @@
 // JSON. Usage: lumbra_bench [--json FILE]
 #include "answer.h"
 #include "modes.h"
+#include "platform/winsock.h"
 #include "proc.h"
 
 #include <QFile>
@@ -437,6 +438,33 @@ int orchestrate(const QString &jsonPath) {
            QStringLiteral("B/B"), QStringLiteral("<= 8"),
            verdict(ten.peakMiB > 0 && perByte <= 8) +
                QStringLiteral(" (best run %1)").arg(fmt(ten.leastGrowthMiB / 10.0, 2)));
+    // An endless answer, cut at the limit: its memory per byte read beside the 10 MiB row's.
+    std::fprintf(stderr, "past the limit ...\n");
+    {
+        ChildProcess server;
+        const quint16 port = startServer(
+            server, {QStringLiteral("flood"), QString::number(1024 * MiB), QStringLiteral("120")});
+        const QJsonObject r =
+            port ? runChild({QStringLiteral("pastlimit"), QString::number(port)}, 150)
+                 : QJsonObject();
+        server.stop();
+        g_details[QStringLiteral("past the limit")] = r;
+        const double read = double(Winsock::MaxAnswer) / MiB;
+        const double growth = (r.value(QStringLiteral("peakMiB")).toDouble() -
+                               r.value(QStringLiteral("rssBeforeMiB")).toDouble()) /
+                              read;
+        const bool valid =
+            r.value(QStringLiteral("ended")).toBool() && r.value(QStringLiteral("cut")).toBool();
+        addRow(QStringLiteral("peak growth per received byte, past the 64 MiB limit"), growth,
+               QStringLiteral("B/B"), QStringLiteral("<= 8"),
+               (valid ? verdict(growth <= 8) : QStringLiteral("FAIL (not cut)")) +
+                   QStringLiteral(" (10 MiB: %1)").arg(fmt(perByte, 2)));
+        addRow(QStringLiteral("past the limit: first byte to the query's end"),
+               r.value(QStringLiteral("seconds")).toDouble(), QStringLiteral("s"),
+               QStringLiteral("-"),
+               QStringLiteral("%1 Mi chars shown")
+                   .arg(fmt(r.value(QStringLiteral("textLength")).toDouble() / MiB, 1)));
+    }
     addRow(QStringLiteral("largest piece one DataArrival took, 10 MiB intake"),
            ten.largestPiece / 1024, QStringLiteral("KiB"), QStringLiteral("-"),
            QStringLiteral("%1 to %2 pieces a run").arg(ten.fewestPieces).arg(ten.mostPieces));

@@ -155,6 +155,33 @@ int intake(qsizetype bytes, quint16 port, AnswerText text) {
     return 0;
 }
 
+// Search at an endless server until the answer is cut at its limit and the query has ended:
+// the time from the first byte to the end, and the memory the cut answer takes.
+int pastLimit(quint16 port) {
+    MeasuredWindow win(port);
+    double first = 0;
+    QObject::connect(&win.w.winsock(), &Winsock::DataArrival, &win.w, [&] {
+        if (first == 0)
+            first = monoSeconds();
+    });
+    const auto [rssBefore, t0] = startClock();
+    win.search->click();
+    const bool ended = win.runUntilEnded(120);
+    const double t1 = monoSeconds();
+    const qint64 hwm = statusKb("VmHWM");
+    const QString &text = win.result->Text();
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = first > 0 ? t1 - first : 0;
+    r[QStringLiteral("fromSearchSeconds")] = t1 - t0;
+    r[QStringLiteral("ended")] = ended;
+    r[QStringLiteral("cut")] = text.endsWith(Winsock::CutLine() + QStringLiteral("\r\n"));
+    r[QStringLiteral("textLength")] = double(text.size());
+    r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
+    r[QStringLiteral("peakMiB")] = mib(hwm);
+    report(r);
+    return 0;
+}
+
 // Search for the RDAP answer at the loopback HTTP server until the query has ended and the box
 // is painted.
 int rdapIntake(qsizetype bytes, quint16 port) {
@@ -541,6 +568,8 @@ int childMain(int argc, char *argv[]) {
         return findAtEnd(arg(3).toLongLong());
     if (kind == QLatin1String("sweep"))
         return sweepWait(quint16(arg(3).toUInt()), arg(4).toDouble());
+    if (kind == QLatin1String("pastlimit"))
+        return pastLimit(quint16(arg(3).toUInt()));
     if (kind == QLatin1String("stall"))
         return stall(quint16(arg(3).toUInt()), arg(4).toDouble());
     std::fprintf(stderr, "unknown child kind\n");
