@@ -14,14 +14,15 @@
 // ISO-2022-JP, from which on it reads as that set. The box holds exactly header + the converted
 // text and shows the same as a fresh box given that whole text at once, also after the answer
 // is read again in one of the sets of "Read as" (each of which reads any bytes, in any pieces, as
-// it reads them whole). The referral rules read every received and every shown line, also as a
-// selection: whatever server they name is a host name or an IP address that stands in that line.
+// it reads them whole), and as UTF-8 alone, as an RDAP rendering is. The referral rules read every
+// received and every shown line, also as a selection: whatever server they name is a host name or
+// an IP address that stands in that line.
 #include "fuzzapp.h"
 
+#include "host/hostname.h"
 #include "platform/textbox.h"
 #include "platform/wiretext.h"
 #include "query/query.h"
-#include "host/hostname.h"
 #include "ui/referral.h"
 
 #include <QByteArray>
@@ -222,6 +223,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (set == chosen)
             chosenText = QueryForm::lfToCrLf(text);
     }
+    // An RDAP rendering is read as UTF-8 alone: in any pieces as whole, as Qt's own decoder
+    // reads it, with no switch and no designation.
+    AnswerDecoder rendered;
+    rendered.readUtf8Text();
+    QString renderedText;
+    qsizetype from = 0;
+    for (const qsizetype cut : cuts) {
+        renderedText += rendered.take(QByteArrayView(bytes).sliced(from, cut - from));
+        from = cut;
+    }
+    renderedText += rendered.finish();
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    fuzzapp::check(renderedText == utf8.decode(bytes) && rendered.switchedAt() < 0,
+                   "UTF-8 text reads as UTF-8 alone, however it was cut");
+
     box.ReplaceText(boxes->header.size(), converted.size(), chosenText);
     boxes->whole.SetText(boxes->header + chosenText);
     fuzzapp::check(box.Text() == boxes->whole.Text() &&

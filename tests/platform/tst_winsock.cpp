@@ -194,7 +194,8 @@ private Q_SLOTS:
         QVERIFY(!answer.isEmpty());
         AnswerDecoder inOne;
         inOne.reset(server);
-        const QString whole = inOne.take(answer) + inOne.finish();
+        QString whole = inOne.take(answer);
+        whole += inOne.finish();
         if (!text.isEmpty())
             QCOMPARE(whole, text);
         for (quint32 seed = 1; seed <= 30; ++seed) {
