@@ -1,6 +1,7 @@
 // Runs the real window in a process of its own and ends it during a server sweep, so a test
 // can watch from outside what ending the program does to connections and later servers.
-// Arguments: mode (exit, close or nested), the servers' common port, then the servers.
+// Arguments: mode (exit, close, nested, or box: closed over the Info box), the servers' common
+// port, then the servers.
 // Or mode "copy" alone: once the window is shown, Copy puts a known text on the clipboard
 // (also written to standard output, in UTF-8) and Exit ends the program.
 #include "platform/textbox.h"
@@ -61,12 +62,19 @@ int main(int argc, char *argv[]) {
     window.findChild<QCheckBox *>(QStringLiteral("chkAll"))->setChecked(true);
     auto *search = window.findChild<QPushButton *>(QStringLiteral("btnSearch"));
     auto *exit = window.findChild<QPushButton *>(QStringLiteral("btnExit"));
+    auto *info = window.findChild<QPushButton *>(QStringLiteral("btnInfo"));
 
     int arrivals = 0;
     QObject::connect(&window.winsock(), &Winsock::DataArrival, &window, [&] {
         ++arrivals;
         if (mode == QLatin1String("close") && arrivals == 1)
             QTimer::singleShot(0, &window, [&] { window.close(); });
+        else if (mode == QLatin1String("box") && arrivals == 1)
+            QTimer::singleShot(0, &window, [&] {
+                // Closed while the Info box waits for its OK, inside the sweep's wait.
+                QTimer::singleShot(0, &window, [&] { window.close(); });
+                info->click();
+            });
         else if (mode == QLatin1String("exit") && arrivals == 1)
             QTimer::singleShot(0, exit, &QPushButton::click);
         else if (mode == QLatin1String("nested") && arrivals == 1)

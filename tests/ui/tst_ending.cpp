@@ -14,6 +14,7 @@ private Q_SLOTS:
         QTest::newRow("Exit") << "exit" << 1;
         QTest::newRow("close box") << "close" << 1;
         QTest::newRow("Exit in a nested sweep") << "nested" << 2;
+        QTest::newRow("close box over a message box") << "box" << 1;
     }
     void endDuringSweep() {
         QFETCH(QString, mode);
