@@ -201,6 +201,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzzapp::check(box.toPlainText() == boxes->whole.toPlainText(),
                    "shown text == that of a box given the whole text at once");
 
+    // The bytes in the same pieces as they came, through a decoder set up for a reading.
+    auto readInPieces = [&](AnswerDecoder &decoder) {
+        QString text;
+        qsizetype from = 0;
+        for (const qsizetype cut : cuts) {
+            text += decoder.take(QByteArrayView(bytes).sliced(from, cut - from));
+            from = cut;
+        }
+        return text + decoder.finish();
+    };
+
     // "Read as": every set reads the bytes, in the same pieces, as it reads them whole; the
     // reading of one of them replaces the answer in the box.
     const QList<QByteArray> &sets = WireText::readAsSets();
@@ -209,13 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const QByteArray &set : sets) {
         AnswerDecoder inPieces;
         inPieces.readAs(set);
-        QString text;
-        qsizetype from = 0;
-        for (const qsizetype cut : cuts) {
-            text += inPieces.take(QByteArrayView(bytes).sliced(from, cut - from));
-            from = cut;
-        }
-        text += inPieces.finish();
+        const QString text = readInPieces(inPieces);
         AnswerDecoder inOne;
         inOne.readAs(set);
         fuzzapp::check(inOne.take(bytes) + inOne.finish() == text,
@@ -227,16 +232,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // reads it, with no switch and no designation.
     AnswerDecoder rendered;
     rendered.readUtf8Text();
-    QString renderedText;
-    qsizetype from = 0;
-    for (const qsizetype cut : cuts) {
-        renderedText += rendered.take(QByteArrayView(bytes).sliced(from, cut - from));
-        from = cut;
-    }
-    renderedText += rendered.finish();
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
                                                     QStringConverter::Flag::ConvertInitialBom);
-    fuzzapp::check(renderedText == utf8.decode(bytes) && rendered.switchedAt() < 0,
+    fuzzapp::check(readInPieces(rendered) == utf8.decode(bytes) && rendered.switchedAt() < 0,
                    "UTF-8 text reads as UTF-8 alone, however it was cut");
 
     box.ReplaceText(boxes->header.size(), converted.size(), chosenText);
