@@ -1,5 +1,6 @@
 #include "winsock.h"
 
+#include "host/hostname.h"
 #include "rdap/client.h"
 #include "rdap/rdap.h"
 
@@ -245,25 +246,14 @@ QString Winsock::resolverHost(const QString &text) {
     QString host = text.trimmed();
     if (host.size() >= 2 && host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
-    if (host.isEmpty())
-        return {};
-
-    QHostAddress address;
-    if (address.setAddress(host))
-        return address.toString();
+    // The program's one rule for a server's name (host/hostname.h), as the referral rules and
+    // the query encoder read it; one trailing dot (the root) is dropped.
+    if (host::isIpAddress(host))
+        return QHostAddress(host).toString();
     if (host.contains(QLatin1Char(':')))
         return {}; // a malformed IPv6 literal is no host name either
-
-    const QByteArray ace = QUrl::toAce(host);
-    if (ace.isEmpty() || ace.size() > 254)
-        return {};
-    for (const char c : ace) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                        (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
-        if (!ok)
-            return {};
-    }
-    if (ace.startsWith('.') || ace.contains(".."))
-        return {};
-    return QString::fromLatin1(ace);
+    QString ace = QString::fromLatin1(QUrl::toAce(host));
+    if (ace.endsWith(QLatin1Char('.')))
+        ace.chop(1);
+    return host::isHostName(ace) ? ace : QString();
 }

@@ -100,7 +100,8 @@ public:
     void setTestRdapCas(const QList<QSslCertificate> &certificates) { m_testCas = certificates; }
 
     // The host text in the form handed to the resolver: blanks trimmed, IPv6 brackets
-    // removed, internationalized names in ASCII form. Empty when the text cannot be used.
+    // removed, internationalized names in ASCII form, one trailing dot dropped. Empty when the
+    // text is no IP address and no host name as host/hostname.h reads them.
     static QString resolverHost(const QString &text);
 
 Q_SIGNALS:

@@ -127,6 +127,8 @@ private Q_SLOTS:
             {"two pairs", "((whois.nic.tf))", "", ""},
             {"unmatched pair", "(whois.nic.tf]", "", ""},
             {"label begins with hyphen", "-whois.example.net", "", ""},
+            {"label ends in a hyphen", "whois-.example.net", "", ""},
+            {"line: label ends in a hyphen", "", "Registrar WHOIS Server: whois.example-.net", ""},
             {"label of 64", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.net",
              "", ""},
             {"not ASCII", "whois.m\u00FCller.de", "", ""},
