@@ -3,6 +3,8 @@
 //   query      what a query text asks (RFC 9082): its kind, and so its URL path
 //   bootstrap  which service answers it, from IANA's bootstrap registries (RFC 9224, RFC 8521)
 //   render     an answer as WHOIS-style text, one fact a line, every value of the answer shown
+//              (render/, a file per concern; render/renderer.h names them); labels.h the
+//              labels that readers of the text look for
 //   Client     (client.h) fetches the bootstrap files and the answer with QNetworkAccessManager
 //
 // Host names and addresses are checked by host/hostname.h, the library below this one.
