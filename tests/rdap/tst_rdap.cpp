@@ -3,6 +3,7 @@
 #include "rdap/rdap.h"
 #include "rdapvalues.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -34,6 +35,8 @@ private Q_SLOTS:
     void request();
     void bootstrap_data();
     void bootstrap();
+    void expected_data();
+    void expected();
     void render_data();
     void render();
     void longAnswerWhole();
@@ -181,6 +184,46 @@ void TestRdap::bootstrap() {
     QCOMPARE(found ? found->toString() : QString(), service);
     if (!found)
         QCOMPARE(rdap::notCovered(asked), notCovered);
+}
+
+// Every recorded answer against the text beside it, exactly (an error_ one as an error body).
+void TestRdap::expected_data() {
+    QTest::addColumn<QString>("answer");
+    const QStringList answers =
+        QDir(Data + QStringLiteral("answers")).entryList({QStringLiteral("*.json")}, QDir::Files);
+    QVERIFY(answers.size() >= 19);
+    for (const QString &answer : answers)
+        QTest::newRow(qPrintable(answer)) << QStringLiteral("answers/") + answer;
+}
+
+void TestRdap::expected() {
+    QFETCH(QString, answer);
+    const QByteArray bytes = readData(answer);
+    QByteArray text;
+    const bool error = answer.startsWith(QLatin1String("answers/error_"));
+    QVERIFY(error ? rdap::renderError(bytes, text) : rdap::renderAnswer(bytes, text));
+    QCOMPARE(rdapvalues::missing(QJsonDocument::fromJson(bytes), QString::fromUtf8(text)),
+             QStringList());
+    const QString expectedFile = Data + answer.chopped(5) + QStringLiteral(".expected.txt");
+    if (qEnvironmentVariableIntValue("LUMBRA_WRITE_EXPECTED") == 1) {
+        QFile out(expectedFile);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(text);
+        return;
+    }
+    QFile file(expectedFile);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(expectedFile));
+    const QList<QByteArray> want = file.readAll().split('\n');
+    const QList<QByteArray> got = text.split('\n');
+    // The first line that differs, rather than two texts of many kilobytes.
+    for (qsizetype i = 0; i < std::min(want.size(), got.size()); ++i) {
+        if (got.at(i) != want.at(i))
+            QFAIL(
+                qPrintable(QStringLiteral("line %1:\n  got:      %2\n  expected: %3")
+                               .arg(i + 1)
+                               .arg(QString::fromUtf8(got.at(i)), QString::fromUtf8(want.at(i)))));
+    }
+    QCOMPARE(got.size(), want.size());
 }
 
 void TestRdap::render_data() {
