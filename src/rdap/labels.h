@@ -10,6 +10,8 @@ namespace rdap::labels {
 // "Whois Server: whois.example.net": the port 43 server of the object, which the referral rules
 // offer to search.
 inline constexpr QStringView WhoisServer = u"Whois Server";
+// A domain's port 43 server, in the words of a registry's WHOIS answer.
+inline constexpr QStringView RegistrarWhoisServer = u"Registrar WHOIS Server";
 // "Link: related https://rdap.example/rdap/domain/X (application/rdap+json)": a link line, its
 // relation first, then the target, then its media type in parentheses.
 inline constexpr QStringView Link = u"Link";

@@ -32,7 +32,7 @@ const std::array<QStringView, 7> Labels = {
     u"refer",
     u"whois",
     u"ReferralServer",
-    u"Registrar WHOIS Server",
+    rdap::labels::RegistrarWhoisServer,
     rdap::labels::WhoisServer,
     u"Registry WHOIS Server", // CoCCA's registries, with a doubled colon
     u"Registrar Whois",

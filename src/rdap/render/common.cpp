@@ -33,12 +33,16 @@ QStringView actionLabel(QStringView action) {
 
 } // namespace
 
-void Renderer::events(int level, const Member &m, const QJsonValue &value) {
-    eachObject(level, m.name, value, [&](const QJsonObject &e) { event(level, e); });
+void Renderer::events(int level, const Member &m, const QJsonValue &value, const Skip &skip) {
+    eachObject(level, m.name, value, [&](const QJsonObject &e) {
+        if (!skip.headEvents || headEventLabel(e).isEmpty())
+            event(level, e);
+    });
 }
 
-// "Registration: 1997-09-15T04:00:00Z", the event's other members below it.
-void Renderer::event(int level, const QJsonObject &event) {
+// "Registration: 1997-09-15T04:00:00Z" (or under the label given), the event's other members
+// below it.
+void Renderer::event(int level, const QJsonObject &event, QStringView label) {
     const QJsonValue action = event.value(QLatin1String("eventAction"));
     const QJsonValue date = event.value(QLatin1String("eventDate"));
     if (!action.isString() || !(date.isString() || date.isUndefined())) {
@@ -46,23 +50,30 @@ void Renderer::event(int level, const QJsonObject &event) {
         return;
     }
     const QString actionText = action.toString();
-    field(level, actionLabel(actionText), date.toString());
+    field(level, label.isEmpty() ? actionLabel(actionText) : label, date.toString());
     if (event.size() > 1 + !date.isUndefined())
         object(level + 1, event, Skip().with(u"eventAction").with(u"eventDate"));
 }
 
 // "IANA Registrar ID: 292"
-void Renderer::publicIds(int level, const Member &m, const QJsonValue &value) {
+void Renderer::publicIds(int level, const Member &m, const QJsonValue &value, const Skip &skip) {
+    qsizetype at = -1;
     eachObject(level, m.name, value, [&](const QJsonObject &id) {
+        if (++at == skip.publicId)
+            return;
         const QJsonValue type = id.value(QLatin1String("type"));
         const QJsonValue identifier = id.value(QLatin1String("identifier"));
         if (!type.isString() || !isScalar(identifier) || identifier.isUndefined()) {
             generic(level, m.name, id);
             return;
         }
-        field(level, type.toString(), scalarText(identifier));
-        this->object(level + 1, id, Skip().with(u"type").with(u"identifier"));
+        publicId(level, type.toString(), id);
     });
+}
+
+void Renderer::publicId(int level, QStringView label, const QJsonObject &id) {
+    field(level, label, scalarText(id.value(QLatin1String("identifier"))));
+    object(level + 1, id, Skip().with(u"type").with(u"identifier"));
 }
 
 void Renderer::links(int level, const Member &m, const QJsonValue &value) {
@@ -145,6 +156,68 @@ void Renderer::notice(int level, QStringView label, const QJsonObject &notice) {
         }
     }
     object(level + 1, notice, written);
+}
+
+void Renderer::redactions(int level, const Member &m, const QJsonValue &value) {
+    eachObject(level, m.name, value, [&](const QJsonObject &r) { redaction(level, r); });
+}
+
+// RFC 9537: "Redacted: Registrant Name (emptyValue; Server policy)", each path below under its
+// own name with its language, then anything else of it. Paths are shown, never followed.
+void Renderer::redaction(int level, const QJsonObject &redaction) {
+    // A name or reason: its type, else its description.
+    const auto text = [](const QJsonValue &v) -> QStringView {
+        const QJsonObject o = v.toObject();
+        if (o.value(QLatin1String("type")).isString())
+            return u"type";
+        if (o.value(QLatin1String("description")).isString())
+            return u"description";
+        return {};
+    };
+    const QJsonValue name = redaction.value(QLatin1String("name"));
+    const QJsonValue method = redaction.value(QLatin1String("method"));
+    const QJsonValue reason = redaction.value(QLatin1String("reason"));
+    const QStringView nameKey = text(name);
+    if (nameKey.isEmpty() || !(method.isString() || method.isUndefined())) {
+        generic(level, u"redacted", redaction);
+        return;
+    }
+    const QStringView reasonKey = text(reason);
+    QString line = name.toObject().value(nameKey).toString();
+    line += QLatin1String(" (");
+    line += method.isString() ? method.toString() : QStringLiteral("removal");
+    if (!reasonKey.isEmpty()) {
+        line += QLatin1String("; ");
+        line += reason.toObject().value(reasonKey).toString();
+    }
+    line += QLatin1Char(')');
+    field(level, u"Redacted", line);
+
+    Skip written;
+    written.with(u"name").with(u"method");
+    object(level + 1, name.toObject(), Skip().with(nameKey));
+    if (!reasonKey.isEmpty()) {
+        written.with(u"reason");
+        object(level + 1, reason.toObject(), Skip().with(reasonKey));
+    }
+    const QJsonValue language = redaction.value(QLatin1String("pathLang"));
+    bool languageShown = false;
+    for (const QStringView path : {u"prePath", u"postPath", u"replacementPath"}) {
+        const QJsonValue v = redaction.value(path);
+        if (!v.isString())
+            continue;
+        written.with(path);
+        if (language.isString()) {
+            field(level + 1, path,
+                  v.toString() + QLatin1String(" (") + language.toString() + QLatin1Char(')'));
+            languageShown = true;
+        } else {
+            field(level + 1, path, v.toString());
+        }
+    }
+    if (languageShown)
+        written.with(u"pathLang");
+    object(level + 1, redaction, written);
 }
 
 } // namespace rdap::render

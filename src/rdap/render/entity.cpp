@@ -13,9 +13,33 @@ QString upperFirst(QString text) {
     return text;
 }
 
+// A card's plain "version" property: the card's form, not a fact of the entity.
+bool isVersion(const QJsonArray &p) {
+    return p.size() == 4 && p.at(0) == QLatin1String("version") && p.at(1).isObject() &&
+           p.at(1).toObject().isEmpty() && p.at(2).isString() && p.at(3).isString();
+}
+
+// The first fn, when it is plain and empty; -1 otherwise.
+qsizetype emptyFn(const QJsonArray &properties) {
+    for (qsizetype i = 0; i < properties.size(); ++i) {
+        const QJsonArray p = properties.at(i).toArray();
+        if (!p.isEmpty() && p.at(0) == QLatin1String("fn"))
+            return isPlainProperty(p) && p.at(3).toString().isEmpty() ? i : -1;
+    }
+    return -1;
+}
+
+const Taken *taken(const Taken *list, qsizetype entity) {
+    for (; list; list = list->next) {
+        if (list->entity == entity)
+            return list;
+    }
+    return nullptr;
+}
+
 } // namespace
 
-bool Renderer::entities(int level, const Member &m, const QJsonValue &value) {
+bool Renderer::entities(int level, const Member &m, const QJsonValue &value, const Skip &skip) {
     if (!value.isArray())
         return false;
     // The registrar first: it is what a user looks for after the dates.
@@ -27,13 +51,14 @@ bool Renderer::entities(int level, const Member &m, const QJsonValue &value) {
             .contains(QLatin1String("registrar"));
     };
     for (const bool registrars : {true, false}) {
-        for (const QJsonValue &e : entities) {
+        for (qsizetype i = 0; i < entities.size(); ++i) {
+            const QJsonValue e = entities.at(i);
             if (isRegistrar(e) != registrars)
                 continue;
-            if (e.isObject())
-                entity(level, e.toObject());
-            else
+            if (!e.isObject())
                 generic(level, m.name, e);
+            else
+                entity(level, e.toObject(), taken(skip.taken, i));
         }
     }
     return true;
@@ -52,62 +77,135 @@ bool Renderer::roles(int level, const Member &m, const QJsonValue &value) {
     return true;
 }
 
-// Its roles and its name in one line, "Registrar: MarkMonitor Inc.", the rest below it.
-void Renderer::entity(int level, const QJsonObject &entity) {
-    Skip skip;
+// Its roles and its name in one line, "Registrar: MarkMonitor Inc.", the rest below it; its
+// class ("entity") goes without saying. When a domain's head has written its name and its roles
+// say no more than the head's label, the heading stands only above what is left, if anything.
+void Renderer::entity(int level, const QJsonObject &entity, const Taken *taken) {
+    Skip skip = taken ? taken->skip : Skip();
+    if (entity.value(QLatin1String("objectClassName")) == QLatin1String("entity"))
+        skip.with(u"objectClassName");
     QString label = QStringLiteral("Entity");
+    bool onlyTheHeadsRole = false;
     const QJsonValue roles = entity.value(QLatin1String("roles"));
     if (roles.isArray() && !roles.toArray().isEmpty()) {
+        const QJsonArray list = roles.toArray();
         QStringList names;
-        for (const QJsonValue &role : roles.toArray())
+        for (const QJsonValue &role : list)
             names += role.toString();
-        if (std::all_of(roles.toArray().begin(), roles.toArray().end(),
+        if (std::all_of(list.begin(), list.end(),
                         [](const QJsonValue &r) { return r.isString(); })) {
             label = upperFirst(names.join(QLatin1String(", ")));
             skip.with(u"roles");
+            onlyTheHeadsRole = taken && list.size() == 1 && list.at(0).toString() == taken->role;
         }
     }
     QString name;
-    const QJsonArray card = entity.value(QLatin1String("vcardArray")).toArray();
-    if (card.size() >= 2 && card.at(0) == QLatin1String("vcard")) {
-        // The first "fn" names it, when it is a plain text without parameters.
-        for (const QJsonValue &property : card.at(1).toArray()) {
-            const QJsonArray p = property.toArray();
-            if (p.isEmpty() || p.at(0) != QLatin1String("fn"))
-                continue;
-            if (p.size() == 4 && p.at(1).isObject() && p.at(1).toObject().isEmpty() &&
-                p.at(2).isString() && p.at(3).isString()) {
-                name = p.at(3).toString();
-                skip.firstFn = true;
-            }
-            break;
+    bool named = taken && taken->nameTaken;
+    const QJsonArray properties = vcardProperties(entity.value(QLatin1String("vcardArray")));
+    if (!named) {
+        // Its fn, else its org, when it can stand in a line; else its handle.
+        const qsizetype at = nameProperty(properties);
+        if (at >= 0) {
+            const QJsonArray p = properties.at(at).toArray();
+            label = withTypes(label, p);
+            name = p.at(3).toString();
+            skip.withProperty(at);
+            named = true;
         }
     }
+    // An empty name says nothing that the heading does not.
+    const qsizetype emptyName = emptyFn(properties);
+    if (emptyName >= 0)
+        skip.withProperty(emptyName);
     const QJsonValue handle = entity.value(QLatin1String("handle"));
-    if (!skip.firstFn && handle.isString()) {
+    if (!named && handle.isString()) {
         name = handle.toString();
         skip.with(u"handle");
+    }
+    if (name.isEmpty() && onlyTheHeadsRole) {
+        pendingHeading(level, label);
+        object(level + 1, entity, skip);
+        endPending();
+        return;
     }
     field(level, label, name);
     object(level + 1, entity, skip);
 }
 
+QJsonArray vcardProperties(const QJsonValue &value) {
+    const QJsonArray card = value.toArray();
+    if (card.size() < 2 || card.at(0) != QLatin1String("vcard"))
+        return QJsonArray();
+    return card.at(1).toArray();
+}
+
+bool isPlainProperty(const QJsonArray &p) {
+    if (p.size() != 4 || !p.at(0).isString() || !p.at(1).isObject() || !p.at(2).isString() ||
+        !p.at(3).isString())
+        return false;
+    const QJsonObject parameters = p.at(1).toObject();
+    if (parameters.isEmpty())
+        return true;
+    if (parameters.size() > 1)
+        return false;
+    const auto type = parameters.constBegin();
+    if (type.key().compare(QLatin1String("type"), Qt::CaseInsensitive) != 0)
+        return false;
+    if (type.value().isString())
+        return true;
+    const QJsonArray types = type.value().toArray();
+    return !types.isEmpty() && std::all_of(types.begin(), types.end(),
+                                           [](const QJsonValue &t) { return t.isString(); });
+}
+
+QString withTypes(QStringView label, const QJsonArray &property) {
+    QString text = label.toString();
+    // A plain property's one parameter, if any, is its type (in any case).
+    const QJsonObject parameters = property.at(1).toObject();
+    if (parameters.isEmpty())
+        return text;
+    const QJsonValue type = parameters.constBegin().value();
+    text += QLatin1String(" (");
+    if (type.isString()) {
+        text += type.toString();
+    } else {
+        const QJsonArray types = type.toArray();
+        for (qsizetype i = 0; i < types.size(); ++i)
+            text += (i > 0 ? QLatin1String(", ") : QLatin1String()) + types.at(i).toString();
+    }
+    text += QLatin1Char(')');
+    return text;
+}
+
+qsizetype plainProperty(const QJsonArray &properties, QLatin1String name) {
+    for (qsizetype i = 0; i < properties.size(); ++i) {
+        const QJsonArray p = properties.at(i).toArray();
+        if (!p.isEmpty() && p.at(0) == name && isPlainProperty(p) && !p.at(3).toString().isEmpty())
+            return i;
+    }
+    return -1;
+}
+
+qsizetype nameProperty(const QJsonArray &properties) {
+    const qsizetype fn = plainProperty(properties, QLatin1String("fn"));
+    return fn >= 0 ? fn : plainProperty(properties, QLatin1String("org"));
+}
+
 // jCard (RFC 7095): ["vcard", [[name, parameters, value type, value...], ...]].
-bool Renderer::vcard(int level, const QJsonValue &value, bool skipFirstFn) {
+bool Renderer::vcard(int level, const QJsonValue &value, const Skip &skip) {
     const QJsonArray card = value.toArray();
     if (card.size() < 2 || card.at(0) != QLatin1String("vcard") || !card.at(1).isArray())
         return false;
-    bool fnSkipped = !skipFirstFn;
-    for (const QJsonValue &property : card.at(1).toArray()) {
-        const QJsonArray p = property.toArray();
+    const QJsonArray properties = card.at(1).toArray();
+    for (qsizetype i = 0; i < properties.size(); ++i) {
+        const QJsonArray p = properties.at(i).toArray();
         if (p.size() < 4 || !p.at(0).isString() || !p.at(1).isObject() || !p.at(2).isString()) {
-            generic(level, u"vCard", property);
+            generic(level, u"vCard", properties.at(i));
             continue;
         }
-        if (!fnSkipped && p.at(0) == QLatin1String("fn")) {
-            fnSkipped = true; // in the entity's heading line
+        // In the heading line or the domain's head already; the version goes without saying.
+        if (skip.skipsProperty(i) || isVersion(p))
             continue;
-        }
         vcardProperty(level, p);
     }
     for (qsizetype i = 2; i < card.size(); ++i)

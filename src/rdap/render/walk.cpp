@@ -9,7 +9,7 @@
 
 namespace rdap::render {
 
-const std::array<Member, 29> Members = {{
+const std::array<Member, 30> Members = {{
     {u"objectClassName", u"Object class", Form::Field, Phase::Head},
     {u"ldhName", u"Name", Form::Field, Phase::Head},
     {u"unicodeName", u"Unicode name", Form::Field, Phase::Head},
@@ -38,6 +38,7 @@ const std::array<Member, 29> Members = {{
     {u"secureDns", u"", Form::SecureDns, Phase::Head},
     {u"links", u"", Form::Links, Phase::Rest},
     {u"remarks", u"Remark", Form::Remarks, Phase::Rest},
+    {u"redacted", u"Redacted", Form::Redacted, Phase::Tail},
     {u"notices", u"Notice", Form::Notices, Phase::Tail},
 }};
 
@@ -111,6 +112,11 @@ void Renderer::object(int level, const QJsonObject &object, Skip skip) {
             kinds.push_back(Other);
         }
     }
+    // A domain reads first as a registry's WHOIS answer does; its head writes the rest of it.
+    if (!skip.domainHead && (present & 1) && found[0].value() == QLatin1String("domain")) {
+        domain(level, object);
+        return;
+    }
     Skip done = skip;
     const auto run = [&](Phase phase) {
         // The members present, in the order of Members.
@@ -174,22 +180,22 @@ bool Renderer::member(int level, const QJsonObject &object, const Member &m,
     case Form::AutnumRange:
         return range(level, object, m, value, done, skip);
     case Form::Events:
-        events(level, m, value);
+        events(level, m, value, skip);
         return true;
     case Form::Entities:
-        return entities(level, m, value);
+        return entities(level, m, value, skip);
     case Form::Nameservers:
         nameservers(level, m, value);
         return true;
     case Form::SecureDns:
-        return secureDns(level, value);
+        return secureDns(level, value, skip);
     case Form::IpAddresses:
         return ipAddresses(level, value);
     case Form::PublicIds:
-        publicIds(level, m, value);
+        publicIds(level, m, value, skip);
         return true;
     case Form::Vcard:
-        return vcard(level, value, skip.firstFn);
+        return vcard(level, value, skip);
     case Form::Roles:
         return roles(level, m, value);
     case Form::Links:
@@ -198,6 +204,9 @@ bool Renderer::member(int level, const QJsonObject &object, const Member &m,
     case Form::Remarks:
     case Form::Notices:
         notices(level, m, value);
+        return true;
+    case Form::Redacted:
+        redactions(level, m, value);
         return true;
     }
     return false;

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <cmath>
+#include <utility>
 
 namespace rdap::render {
 
@@ -36,6 +37,17 @@ void LineWriter::flush() {
     const char *end = m_utf8.appendToBuffer(m_text.data() + had, out);
     m_text.truncate(end - m_text.constData());
     out.resize(0); // keeps its capacity for the next lines
+}
+
+void LineWriter::writePending() {
+    static const QString spaces(2 * MaxLevel, QLatin1Char(' '));
+    const std::size_t count = std::exchange(m_pendingCount, 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        out += QStringView(spaces).first(2 * std::min(m_pending[i].level, MaxLevel));
+        out += m_pending[i].label;
+        out += QLatin1Char(':');
+        endLine();
+    }
 }
 
 void LineWriter::field(int level, QStringView label, QStringView value) {
