@@ -32,13 +32,23 @@ void Client::start(const QString &server, const QString &text) {
     }
     const Registry registry = registryFor(m_query);
     const auto known = m_bootstrap.constFind(int(registry));
-    if (known != m_bootstrap.constEnd())
-        askService(*known);
-    else
+    if (known != m_bootstrap.constEnd()) {
+        // From the event loop, as every other outcome: finished never comes inside start.
+        m_stage = Stage::Bootstrap;
+        QMetaObject::invokeMethod(
+            this,
+            [this, registry = *known, started = m_started] {
+                if (started == m_started && m_stage == Stage::Bootstrap && !m_reply)
+                    askService(registry);
+            },
+            Qt::QueuedConnection);
+    } else {
         get(m_bootstrapBase.resolved(QUrl(registryFile(registry))), Stage::Bootstrap);
+    }
 }
 
 void Client::abort() {
+    ++m_started;
     m_stage = Stage::Idle;
     m_body.clear();
     m_cut = false;

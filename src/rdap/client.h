@@ -59,6 +59,7 @@ private:
     QNetworkAccessManager *m_network;
     QNetworkReply *m_reply = nullptr;
     Stage m_stage = Stage::Idle;
+    quint64 m_started = 0; // changes with every start and abort: a queued step finds it changed
     Query m_query;
     QByteArray m_body;
     bool m_cut = false;
