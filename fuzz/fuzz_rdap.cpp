@@ -4,8 +4,11 @@
 // Checks: both return (nothing for a body that is not JSON, as QJsonDocument reads it); for a
 // body that parses, every string and number of it stands in the text, each line of a
 // multi-line string on its own (an event action or role may begin with a capital; a vCard's
-// marker, property names and value types are shown by its labels); every line the text holds
-// that offers a base URL to search on offers an http or https URL that stands in that line.
+// marker, property names and value types are shown by its labels; a domain's head names its
+// events and the registrar's IANA ID by its labels; the class of a nested entity or nameserver
+// and a vCard's version are told by the heading; see rdapvalues.h); every line the text holds
+// that offers a base URL to search on offers an http or https URL that stands in that line. The
+// seeds hold a domain's head and RFC 9537 redactions in their forms.
 #include "rdap/rdap.h"
 #include "rdapvalues.h"
 
