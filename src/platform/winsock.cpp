@@ -31,6 +31,10 @@ void Winsock::Connect() {
     dropRdap();
     ++m_connectionNumber;
     m_answer.reset(m_remoteHost);
+    m_utf8Text = false;
+    m_received = 0;
+    m_lastByte = '\n';
+    m_cut = Cut::None;
     if (rdap::serverForm(m_remoteHost) != rdap::ServerForm::None) {
         // HTTP has no connection of its own to announce: the request goes out with SendData.
         m_http = true;
@@ -69,13 +73,7 @@ void Winsock::Connect() {
         m_state = sckConnected;
         Q_EMIT Connected();
     });
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-        if (socket != m_socket || m_state != sckConnected)
-            return;
-        const qint64 waiting = socket->bytesAvailable();
-        if (waiting > 0)
-            Q_EMIT DataArrival(bytesTotal(waiting));
-    });
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
     connect(socket, &QTcpSocket::stateChanged, this,
             [this, socket](QAbstractSocket::SocketState state) {
                 if (socket != m_socket)
@@ -109,20 +107,63 @@ void Winsock::Connect() {
     socket->connectToHost(host, m_testPort != 0 ? m_testPort : m_remotePort);
 }
 
+void Winsock::onReadyRead(QTcpSocket *socket) {
+    if (socket != m_socket || m_state != sckConnected || cutIfFull(socket))
+        return;
+    const qint64 waiting = std::min(socket->bytesAvailable(), MaxAnswer - m_received);
+    if (waiting <= 0)
+        return;
+    Q_EMIT DataArrival(bytesTotal(waiting));
+    // The piece that reached the limit may leave bytes behind that no new readyRead announces.
+    if (socket == m_socket && m_state == sckConnected)
+        cutIfFull(socket);
+}
+
+bool Winsock::cutIfFull(QTcpSocket *socket) {
+    if (m_received < MaxAnswer || socket->bytesAvailable() == 0)
+        return false;
+    // More than the limit has come: nothing more is read, and the close tells the server so.
+    dropSocket();
+    m_cut = Cut::Pending;
+    m_state = sckClosing;
+    const quint64 connection = m_connectionNumber;
+    QMetaObject::invokeMethod(
+        this, [this, connection] { handUpCut(connection); }, Qt::QueuedConnection);
+    return true;
+}
+
+// The end of a cut answer, as a server's close: the cut's text, then Closed.
+void Winsock::handUpCut(quint64 connection) {
+    if (connection != m_connectionNumber || m_state != sckClosing || m_cut != Cut::Pending)
+        return;
+    Q_EMIT DataArrival(bytesTotal(m_answer.held() + CutLine().size() + 2));
+    if (connection == m_connectionNumber && m_state == sckClosing)
+        Q_EMIT Closed();
+}
+
+const QString &Winsock::CutLine() {
+    static const QString line =
+        QStringLiteral("The rest of the answer was not read: it is larger than 64 MiB.");
+    return line;
+}
+
 void Winsock::onRemoteClosed(QTcpSocket *socket) {
     if (socket != m_socket || m_state != sckClosing)
         return;
-    // Bytes still buffered are announced before the close, until the handler stops taking them.
-    qint64 waiting = socket->bytesAvailable();
+    // Bytes still buffered are announced before the close, until the handler stops taking them
+    // or the answer reaches its limit.
+    qint64 waiting = std::min(socket->bytesAvailable(), MaxAnswer - m_received);
     while (waiting > 0) {
         Q_EMIT DataArrival(bytesTotal(waiting));
         if (socket != m_socket)
             return;
-        const qint64 left = socket->bytesAvailable();
+        const qint64 left = std::min(socket->bytesAvailable(), MaxAnswer - m_received);
         if (left >= waiting)
             break;
         waiting = left;
     }
+    if (socket == m_socket && cutIfFull(socket))
+        return;
     // A sequence left unfinished by the last piece will never be completed now: its bytes are
     // announced on their own, to be read as Windows-1252 (U+FFFD in another set), so that
     // nothing sent is lost.
@@ -154,9 +195,14 @@ void Winsock::sendRdap(const QString &data) {
             if (m_http && m_state == sckConnected)
                 Q_EMIT DataArrival(0);
         });
-        connect(m_rdap, &rdap::Client::finished, this, [this](const QByteArray &text) {
+        connect(m_rdap, &rdap::Client::finished, this, [this](const QByteArray &text, bool utf8) {
             if (!m_http || m_state != sckConnected)
                 return;
+            // Rendered text is UTF-8 by construction: a value holding ESC $ B, say, is text,
+            // not an ISO-2022-JP designation. A set the user chose is kept.
+            m_utf8Text = utf8;
+            if (utf8 && m_answer.automatic())
+                m_answer.readUtf8Text();
             m_rdapText = text;
             m_rdapRead = 0;
             m_state = sckClosing;
@@ -203,13 +249,24 @@ bool Winsock::GetData(QString &data, int type, qint32 maxLen) {
         m_rdapRead += bytes.size();
         last = m_state == sckClosing && m_rdapRead == m_rdapText.size();
     } else if (m_socket) {
-        bytes = m_socket->read(maxLen);
+        bytes = m_socket->read(std::min<qint64>(maxLen, MaxAnswer - m_received));
+        m_received += bytes.size();
         last = m_state == sckClosing && m_socket->bytesAvailable() == 0;
+    } else if (m_cut == Cut::Pending) {
+        // What the decoder still holds, then the cut on a line of its own.
+        m_cut = Cut::Done;
+        QString added = m_lastByte == '\n' ? QString() : QStringLiteral("\n");
+        added += CutLine() + QLatin1Char('\n');
+        data = m_answer.finish() + added;
+        Q_EMIT TextAdded(added);
+        return true;
     } else {
         return false;
     }
-    if (!bytes.isEmpty())
+    if (!bytes.isEmpty()) {
+        m_lastByte = bytes.back();
         Q_EMIT BytesRead(bytes);
+    }
     data = m_answer.take(bytes);
     if (last)
         data += m_answer.finish();
@@ -219,6 +276,7 @@ bool Winsock::GetData(QString &data, int type, qint32 maxLen) {
 void Winsock::Close() {
     dropSocket();
     dropRdap();
+    m_cut = Cut::None;
     m_state = sckClosed;
 }
 

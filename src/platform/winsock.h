@@ -48,6 +48,10 @@ public:
     static constexpr int vbString = 8;
     // The most bytes one DataArrival announces.
     static constexpr qint64 MaxPiece = 256 * 1024;
+    // The most bytes of one WHOIS answer that are read; past them the connection is closed and
+    // CutLine ends the text. An RDAP answer has the same limit (rdap::Client::MaxBody).
+    static constexpr qint64 MaxAnswer = 64 * 1024 * 1024;
+    static const QString &CutLine();
 
     explicit Winsock(QObject *parent = nullptr);
     ~Winsock() override;
@@ -71,10 +75,12 @@ public:
     // bytes, and at its end the text to show arrives like a WHOIS answer, then Closed.
     void SendData(const QString &data);
     // Takes up to maxLen received bytes as text (see AnswerDecoder), read in the set of
-    // RemoteHost where the table names one. Bytes that end inside a character come with the
-    // next piece; those still unfinished when the server closes come, as Windows-1252 (U+FFFD
-    // in another set), with a last DataArrival before Closed. False (data untouched) when there
-    // is no connection to read from or the type is not text.
+    // RemoteHost where the table names one; an RDAP answer's rendering as UTF-8 alone. Bytes
+    // that end inside a character come with the next piece; those still unfinished when the
+    // server closes come, as Windows-1252 (U+FFFD in another set), with a last DataArrival
+    // before Closed. A WHOIS answer longer than MaxAnswer ends after its first MaxAnswer bytes
+    // with CutLine on a line of its own, and then Closed, as if the server had closed. False
+    // (data untouched) when there is no connection to read from or the type is not text.
     bool GetData(QString &data, int type, qint32 maxLen);
     // Ends the connection (or the RDAP request) in any state. No notification of it follows.
     void Close();
@@ -84,6 +90,10 @@ public:
     // The rest of the current connection's answer is read by this decoder, which has already
     // read every byte GetData took so far (the user chose another set to read it in).
     void SetAnswerDecoder(AnswerDecoder decoder) { m_answer = std::move(decoder); }
+    // True when the current answer is text of Lumbra's own writing in UTF-8 (an RDAP answer's
+    // rendering), which no WHOIS character-set rule may read: "Read as" > "Automatic" reads
+    // it with AnswerDecoder::readUtf8Text.
+    bool AnswerIsUtf8Text() const { return m_utf8Text; }
 
     // Test seam: connections go to this port instead of RemotePort (0 turns it off).
     void setTestPort(quint16 port) { m_testPort = port; }
@@ -110,10 +120,16 @@ Q_SIGNALS:
     void Closed();
     // The bytes one GetData took, as they came, before they are read as text.
     void BytesRead(const QByteArray &bytes);
+    // Text that GetData handed out beyond the answer's bytes: the cut at MaxAnswer (its line
+    // end and CutLine), so that the answer read again in another set keeps it.
+    void TextAdded(const QString &text);
 
 private:
     void dropSocket();
+    void onReadyRead(QTcpSocket *socket);
     void onRemoteClosed(QTcpSocket *socket);
+    bool cutIfFull(QTcpSocket *socket);
+    void handUpCut(quint64 connection);
     void dropRdap();
     void sendRdap(const QString &data);
     void handUpRdap(quint64 request);
@@ -129,6 +145,13 @@ private:
     QHash<QString, QString> m_testHosts;
     QString m_remoteHost;
     AnswerDecoder m_answer;
+    bool m_utf8Text = false;
+    // The WHOIS answer's bytes taken so far, its last byte, and whether it was cut at MaxAnswer
+    // (the socket is gone then, and the cut's text waits to be handed up).
+    enum class Cut { None, Pending, Done };
+    qint64 m_received = 0;
+    char m_lastByte = '\n';
+    Cut m_cut = Cut::None;
 
     // RDAP: the client is made on the first RDAP query and kept (it holds the bootstrap files).
     rdap::Client *m_rdap = nullptr;

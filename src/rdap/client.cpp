@@ -99,7 +99,9 @@ void Client::onReadyRead() {
     if (m_body.size() > MaxBody) {
         m_body.truncate(MaxBody);
         m_cut = true;
-        end(answerText(m_reply));
+        bool utf8 = true;
+        const QByteArray text = answerText(m_reply, &utf8);
+        end(text, utf8);
         return;
     }
     Q_EMIT progress();
@@ -127,7 +129,9 @@ void Client::onFinished() {
     }
     // The answer, or whatever kept the bootstrap file from being read (it is not kept, so
     // the next query fetches it again).
-    end(answerText(reply));
+    bool utf8 = true;
+    const QByteArray text = answerText(reply, &utf8);
+    end(text, utf8);
 }
 
 void Client::askService(const QJsonDocument &registry) {
@@ -141,12 +145,13 @@ void Client::askService(const QJsonDocument &registry) {
     get(requestUrl(*service, m_query), Stage::Answer);
 }
 
-void Client::end(const QByteArray &text) {
+void Client::end(const QByteArray &text, bool utf8) {
     abort();
-    Q_EMIT finished(text);
+    Q_EMIT finished(text, utf8);
 }
 
-QByteArray Client::answerText(QNetworkReply *reply) const {
+QByteArray Client::answerText(QNetworkReply *reply, bool *utf8) const {
+    *utf8 = true;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     // No HTTP answer at all (not resolved, refused, TLS, a redirect refused): Qt's word for it.
@@ -170,8 +175,10 @@ QByteArray Client::answerText(QNetworkReply *reply) const {
     } else {
         rendered = !m_cut && renderAnswer(m_body, text);
     }
-    if (!rendered)
+    if (!rendered) {
         text += m_body;
+        *utf8 = false;
+    }
     if (m_cut) {
         endLine(text);
         text += "The rest of the answer was not read: it is larger than 64 MiB.\n";

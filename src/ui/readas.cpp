@@ -24,8 +24,14 @@ AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
         m_blocks.push_back(std::move(block));
     });
     connect(m_winsock, &Winsock::BytesRead, this, [this](const QByteArray &bytes) {
-        if (!m_blocks.empty() && receiving(m_blocks.back()))
+        if (!m_blocks.empty() && receiving(m_blocks.back())) {
             keep(m_blocks.back().bytes, bytes);
+            m_blocks.back().utf8Text = m_winsock->AnswerIsUtf8Text();
+        }
+    });
+    connect(m_winsock, &Winsock::TextAdded, this, [this](const QString &text) {
+        if (!m_blocks.empty() && receiving(m_blocks.back()))
+            m_blocks.back().added += text;
     });
     connect(m_winsock, &Winsock::DataArrival, this, [this] {
         if (!m_blocks.empty() && receiving(m_blocks.back()))
@@ -94,16 +100,18 @@ bool AnswerBlocks::readAs(qsizetype at, const QByteArray &set) {
         return false;
     Block &block = m_blocks[std::size_t(index)];
     AnswerDecoder decoder;
-    if (set.isEmpty())
-        decoder.reset(block.server);
-    else
+    if (!set.isEmpty())
         decoder.readAs(set);
+    else if (block.utf8Text)
+        decoder.readUtf8Text();
+    else
+        decoder.reset(block.server);
     QString text;
     for (const QByteArray &chunk : std::as_const(block.bytes))
         text += decoder.take(chunk);
     const bool live = receiving(block);
     if (!live)
-        text += decoder.finish();
+        text += decoder.finish() + block.added;
     text = QueryForm::lfToCrLf(text);
 
     const qsizetype delta = text.size() - (block.end - block.start);

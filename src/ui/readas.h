@@ -41,7 +41,9 @@ private:
         // read, or growing one array, would touch far more fresh memory than the bytes, and
         // slow the intake down.
         QList<QByteArray> bytes;
-        QByteArray set; // empty: the automatic rules
+        QByteArray set;        // empty: the automatic rules
+        bool utf8Text = false; // Lumbra's own UTF-8 text (an RDAP rendering): no WHOIS rules
+        QString added;         // what the control added after the bytes (the cut's line)
     };
     static void keep(QList<QByteArray> &chunks, QByteArrayView bytes);
     int blockAt(qsizetype at) const;
