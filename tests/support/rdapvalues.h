@@ -23,11 +23,11 @@ namespace rdapvalues {
 // actions it holds and the type of the registrar's IANA ID.
 inline bool toldByHead(const QString &value, const QString &text) {
     static const char *const labels[][2] = {
-        {"last changed", "Updated Date: "},
-        {"registration", "Creation Date: "},
-        {"expiration", "Registry Expiry Date: "},
-        {"registrar expiration", "Registrar Registration Expiration Date: "},
-        {"IANA Registrar ID", "Registrar IANA ID: "},
+        {"last changed", "Updated Date:"},
+        {"registration", "Creation Date:"},
+        {"expiration", "Registry Expiry Date:"},
+        {"registrar expiration", "Registrar Registration Expiration Date:"},
+        {"IANA Registrar ID", "Registrar IANA ID:"},
     };
     for (const auto &label : labels) {
         if (value == QLatin1String(label[0]))
