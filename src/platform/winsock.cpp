@@ -195,6 +195,12 @@ void Winsock::sendRdap(const QString &data) {
             if (m_http && m_state == sckConnected)
                 Q_EMIT DataArrival(0);
         });
+        // The RDAP answer's body as the server sent it, passed on as it comes (RdapBody).
+        connect(m_rdap, &rdap::Client::answerBody, this,
+                [this](const QByteArray &body, qsizetype headSize) {
+                    if (m_http && m_state == sckConnected)
+                        Q_EMIT RdapBody(body, headSize);
+                });
         connect(m_rdap, &rdap::Client::finished, this, [this](const QByteArray &text, bool utf8) {
             if (!m_http || m_state != sckConnected)
                 return;

@@ -4,6 +4,7 @@
 #include "windowfixture.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTest>
@@ -423,6 +424,84 @@ private Q_SLOTS:
         QVERIFY(!win.text().contains(QStringLiteral("M\u00fcller")));
         QVERIFY(choose(readAsOn(QStringLiteral("example.com")), QStringLiteral("Automatic")));
         QCOMPARE(win.text(), rdap);
+    }
+
+    // "JSON as received" shows an RDAP answer's body as it came, below the lines before its
+    // rendering, in place of the rendering; "Automatic" gives the rendering back; the answers
+    // after it stay; Copy copies what is shown. A WHOIS answer has no such item.
+    void jsonAsReceived() {
+        FakeHttp http;
+        QVERIFY(http.listen());
+        const QByteArray body =
+            "{\"objectClassName\": \"domain\",\n \"ldhName\": \"b\xC3\xBC.example\"}";
+        const QByteArray error = R"({"errorCode": 404, "title": "Not here"})";
+        http.json("/domain/example.com", body);
+        http.on("/domain/example.net", {404, "Not Found", error, {}});
+        FakeWhois whois;
+        QVERIFY(whois.listen());
+        whois.answerAndClose("inetnum: 170.0.0.0/16\n");
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.w.query().StartQuery(QStringLiteral("example.com"), http.url().toString());
+        QTRY_VERIFY(win.endedCleanly());
+        win.w.query().StartQuery(QStringLiteral("example.net"), http.url().toString());
+        QTRY_VERIFY(win.endedCleanly());
+        win.pointAt(whois);
+        win.w.query().StartQuery(QStringLiteral("example"), whois.host());
+        QTRY_VERIFY(win.endedCleanly());
+        const QString original = win.text();
+        QVERIFY(original.contains(QStringLiteral("Domain Name: b\u00FC.example\r\n")));
+
+        auto *box = win.get<TextBox>("txtSearchResult");
+        box->setFocus();
+        auto readAsOn = [&](const QString &what) -> QMenu * {
+            const QTextCursor found = box->document()->find(what);
+            box->setTextCursor(QTextCursor(found.block()));
+            QTest::keyClick(box, Qt::Key_Menu);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return nullptr;
+            menu->close();
+            return menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+        };
+        QMenu *sets = readAsOn(QStringLiteral("Domain Name:"));
+        QVERIFY(sets);
+        QAction *json = sets->actions().value(1);
+        QVERIFY(json && json->objectName() == QStringLiteral("mnuJsonAsReceived"));
+        QVERIFY(json->isEnabled() && !json->isChecked());
+        json->trigger();
+        const QString url = http.url().toString();
+        const QString asReceived =
+            QStringLiteral("RDAP %1domain/example.com\r\n{\"objectClassName\": \"domain\",\r\n "
+                           "\"ldhName\": \"b\u00FC.example\"}\r\n")
+                .arg(url);
+        const qsizetype rendering = original.indexOf(QStringLiteral("RDAP ") + url);
+        const qsizetype next =
+            original.indexOf(QStringLiteral("\r\n") + QString(56, QLatin1Char('-')), rendering);
+        QCOMPARE(win.text(), original.left(rendering) + asReceived + original.mid(next));
+        QTest::keyClick(box, Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::clipboard()->text(), win.text());
+
+        // The error's status line stays above its body.
+        sets = readAsOn(QStringLiteral("Not here"));
+        QVERIFY(sets &&
+                sets->actions().value(1)->objectName() == QStringLiteral("mnuJsonAsReceived"));
+        sets->actions().value(1)->trigger();
+        QVERIFY(win.text().contains(QStringLiteral("RDAP %1domain/example.net\r\nHTTP 404 Not "
+                                                   "Found\r\n%2\r\n")
+                                        .arg(url, QString::fromLatin1(error))));
+
+        sets = readAsOn(QStringLiteral("objectClassName"));
+        QVERIFY(sets && sets->actions().value(1)->isChecked());
+        QVERIFY(!sets->actions().first()->isChecked());
+        sets->actions().first()->trigger();
+        sets = readAsOn(QStringLiteral("HTTP 404"));
+        QVERIFY(sets);
+        sets->actions().first()->trigger();
+        QCOMPARE(win.text(), original);
+
+        sets = readAsOn(QStringLiteral("inetnum:"));
+        QVERIFY(sets && !sets->findChild<QAction *>(QStringLiteral("mnuJsonAsReceived")));
     }
 };
 
