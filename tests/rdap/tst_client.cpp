@@ -145,11 +145,19 @@ private Q_SLOTS:
         const QByteArray error = R"({"errorCode": 400, "title": "Bad request",
             "description": ["The handle is malformed."]})";
         http.on("/entity/X-1", {404, "Not Found", error, {"Content-Type: application/rdap+json"}});
-        QString url;
-        const QString text = ask(http, &url);
-        QCOMPARE(text, QStringLiteral("RDAP ") + url +
-                           QStringLiteral("\nHTTP 404 Not Found\nBad request\nThe handle is "
-                                          "malformed.\nerrorCode: 400\n"));
+        rdap::Client client;
+        QSignalSpy finished(&client, &rdap::Client::finished);
+        QSignalSpy body(&client, &rdap::Client::answerBody);
+        client.start(http.url().toString(), QStringLiteral("X-1"));
+        QVERIFY(finished.wait(10000));
+        const QByteArray head =
+            "RDAP " + http.url(QStringLiteral("entity/X-1")).toEncoded() + "\nHTTP 404 Not Found\n";
+        QCOMPARE(finished.at(0).at(0).toByteArray(),
+                 head + "Bad request\nThe handle is malformed.\nerrorCode: 400\n");
+        // The body as it came, and where the text's rendering of it begins.
+        QCOMPARE(body.size(), 1);
+        QCOMPARE(body.at(0).at(0).toByteArray(), error);
+        QCOMPARE(body.at(0).at(1).value<qsizetype>(), head.size());
     }
 
     // Whatever the outcome, finished comes from the event loop, never from inside start: the
@@ -168,6 +176,7 @@ private Q_SLOTS:
         int early = 0;
         connect(&client, &rdap::Client::finished, this, [&] { early += inStart; });
         QSignalSpy finished(&client, &rdap::Client::finished);
+        QSignalSpy bodies(&client, &rdap::Client::answerBody);
         int asked = 0;
         for (const char *query : {"a.example", "b.example", "c.example"}) {
             inStart = true;
@@ -179,6 +188,7 @@ private Q_SLOTS:
         QCOMPARE(early, 0);
         QCOMPARE(finished.size(), 3);
         QCOMPARE(iana.count("/dns.json"), 1);
+        QCOMPARE(bodies.size(), 0); // a bootstrap file is no answer
         QCOMPARE(finished.at(2).at(0).toByteArray(),
                  QByteArray("No RDAP service for \".example\" in IANA's dns.json\n"));
 
