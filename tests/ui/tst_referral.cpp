@@ -1,5 +1,6 @@
 #include "fakehttp.h"
 #include "fakewhois.h"
+#include "rdap/rdap.h"
 #include "ui/referral.h"
 #include "windowfixture.h"
 
@@ -323,6 +324,35 @@ private Q_SLOTS:
                                  QStringLiteral("\r\nSearch results of: whois.lacnic.net\r\n\r\n"
                                                 "inetnum: 170.0.0.0/16\r\n"));
         QVERIFY(win.boxes.isEmpty());
+    }
+
+    // The RDAP text offers what its readers look for: a domain's port 43 server under the head's
+    // label, a registrar's RDAP service through its related link; nothing else.
+    void rdapTextOffers_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("offers");
+        QTest::newRow("registry: the registrar's RDAP service")
+            << "domain_com_google.com_verisign.json"
+            << QStringList{QStringLiteral("https://rdap.markmonitor.com/rdap/")};
+        QTest::newRow("registrar: its WHOIS server")
+            << "domain_com_google.com_markmonitor.json"
+            << QStringList{QStringLiteral("whois.markmonitor.com")};
+        QTest::newRow("network: the registry's WHOIS server")
+            << "ip_v4_arin_192.198.0.0.json" << QStringList{QStringLiteral("whois.arin.net")};
+    }
+    void rdapTextOffers() {
+        QFETCH(QString, answer);
+        QFETCH(QStringList, offers);
+        QByteArray text;
+        QVERIFY(rdap::renderAnswer(
+            FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/rdap/answers/") + answer), text));
+        QStringList offered;
+        for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
+            const QString server = referral::serverToSearch(QString(), false, line);
+            if (!server.isEmpty() && !offered.contains(server))
+                offered += server;
+        }
+        QCOMPARE(offered, offers);
     }
 
     // "Read as" reads one answer again, in place, from the bytes that came: the other answer
