@@ -57,9 +57,11 @@ std::optional<QUrl> serviceFor(const QJsonDocument &registry, const Query &query
 QString notCovered(const Query &query);
 
 // An answer body with HTTP status 200 as WHOIS-style text (every line ending in LF): one fact
-// a line as "Label: value", the facts a user reads first at the top, nested objects indented
-// under their heading line. Every string and number of the answer stands in the text, whole
-// (a multi-line one a line at a time); members without a form of their own, or of a type their
+// a line as "Label: value", the facts a user reads first at the top (a domain's in the labels
+// of a registry's WHOIS answer), nested objects indented under their heading line. Every string
+// and number of the answer stands in the text once, whole (a multi-line one a line at a time),
+// but for what a label or heading tells: the head's event actions, the class of a nested entity
+// or nameserver, a vCard's version. Members without a form of their own, or of a type their
 // form cannot take, under their own names. The text is appended to `text` in UTF-8. A body
 // that is not JSON gives false and leaves `text` as it was: the caller shows its bytes as
 // text. Linear in the body's size.
