@@ -162,7 +162,8 @@ public:
     // head left of its registrar, if anything. At most a few at a time, innermost last.
     void pendingHeading(int level, QStringView label) {
         if (m_pendingCount < m_pending.size())
-            m_pending[m_pendingCount++] = {level, label};
+            m_pending[m_pendingCount] = {level, label};
+        ++m_pendingCount; // counted even past the few kept, so that endPending stays paired
     }
     // Drops the innermost pending heading if nothing was written below it.
     void endPending() {

@@ -41,7 +41,7 @@ void LineWriter::flush() {
 
 void LineWriter::writePending() {
     static const QString spaces(2 * MaxLevel, QLatin1Char(' '));
-    const std::size_t count = std::exchange(m_pendingCount, 0);
+    const std::size_t count = std::min(std::exchange(m_pendingCount, 0), m_pending.size());
     for (std::size_t i = 0; i < count; ++i) {
         out += QStringView(spaces).first(2 * std::min(m_pending[i].level, MaxLevel));
         out += m_pending[i].label;
