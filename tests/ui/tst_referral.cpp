@@ -36,6 +36,17 @@ QStringList entries(const QMenu *menu) {
     return out;
 }
 
+// The "Read as" submenu of the result box's context menu opened on the line of `at`.
+QMenu *readAsMenu(TextBox *box, const QTextCursor &at) {
+    box->setTextCursor(QTextCursor(at.block()));
+    QTest::keyClick(box, Qt::Key_Menu);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    if (!menu)
+        return nullptr;
+    menu->close();
+    return menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+}
+
 const QString Answer = QStringLiteral("NetRange:       170.0.0.0 - 170.0.255.255\r\n"
                                       "\r\n"
                                       "ReferralServer:  whois://whois.lacnic.net\r\n"
@@ -378,16 +389,10 @@ private Q_SLOTS:
         auto *box = win.get<TextBox>("txtSearchResult");
         box->setFocus();
         // The submenu of the context menu opened on the last line holding `what`.
-        auto readAsOn = [&](const QString &what) -> QMenu * {
-            const QTextCursor found = box->document()->find(
-                what, box->document()->characterCount() - 1, QTextDocument::FindBackward);
-            box->setTextCursor(QTextCursor(found.block()));
-            QTest::keyClick(box, Qt::Key_Menu);
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            if (!menu)
-                return nullptr;
-            menu->close();
-            return menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+        auto readAsOn = [&](const QString &what) {
+            return readAsMenu(box,
+                              box->document()->find(what, box->document()->characterCount() - 1,
+                                                    QTextDocument::FindBackward));
         };
         auto choose = [](QMenu *sets, const QString &caption) {
             for (QAction *a : sets->actions())
@@ -484,15 +489,8 @@ private Q_SLOTS:
 
         auto *box = win.get<TextBox>("txtSearchResult");
         box->setFocus();
-        auto readAsOn = [&](const QString &what) -> QMenu * {
-            const QTextCursor found = box->document()->find(what);
-            box->setTextCursor(QTextCursor(found.block()));
-            QTest::keyClick(box, Qt::Key_Menu);
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            if (!menu)
-                return nullptr;
-            menu->close();
-            return menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+        auto readAsOn = [&](const QString &what) {
+            return readAsMenu(box, box->document()->find(what));
         };
         QMenu *sets = readAsOn(QStringLiteral("Domain Name:"));
         QVERIFY(sets);

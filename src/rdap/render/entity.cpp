@@ -29,6 +29,19 @@ qsizetype emptyFn(const QJsonArray &properties) {
     return -1;
 }
 
+// " (work, voice)": a vCard type parameter's text or texts after a label.
+void appendTypes(QString &label, const QJsonValue &type) {
+    label += QLatin1String(" (");
+    if (type.isString()) {
+        label += type.toString();
+    } else {
+        const QJsonArray types = type.toArray();
+        for (qsizetype i = 0; i < types.size(); ++i)
+            label += (i > 0 ? QLatin1String(", ") : QLatin1String()) + types.at(i).toString();
+    }
+    label += QLatin1Char(')');
+}
+
 const Taken *taken(const Taken *list, qsizetype entity) {
     for (; list; list = list->next) {
         if (list->entity == entity)
@@ -162,18 +175,8 @@ QString withTypes(QStringView label, const QJsonArray &property) {
     QString text = label.toString();
     // A plain property's one parameter, if any, is its type (in any case).
     const QJsonObject parameters = property.at(1).toObject();
-    if (parameters.isEmpty())
-        return text;
-    const QJsonValue type = parameters.constBegin().value();
-    text += QLatin1String(" (");
-    if (type.isString()) {
-        text += type.toString();
-    } else {
-        const QJsonArray types = type.toArray();
-        for (qsizetype i = 0; i < types.size(); ++i)
-            text += (i > 0 ? QLatin1String(", ") : QLatin1String()) + types.at(i).toString();
-    }
-    text += QLatin1Char(')');
+    if (!parameters.isEmpty())
+        appendTypes(text, parameters.constBegin().value());
     return text;
 }
 
@@ -257,16 +260,7 @@ void Renderer::vcardProperty(int level, const QJsonArray &property) {
         const QString key = it.key();
         const QJsonValue v = it.value();
         if (isType(key, v)) {
-            label += QLatin1String(" (");
-            if (v.isString()) {
-                label += v.toString();
-            } else {
-                const QJsonArray types = v.toArray();
-                for (qsizetype i = 0; i < types.size(); ++i)
-                    label +=
-                        (i > 0 ? QLatin1String(", ") : QLatin1String()) + types.at(i).toString();
-            }
-            label += QLatin1Char(')');
+            appendTypes(label, v);
         } else if (isAddressLabel(key, v)) {
             addressLabel = v.toString();
             hasAddressLabel = true;
