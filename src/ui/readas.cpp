@@ -97,6 +97,7 @@ void AnswerBlocks::addMenu(QMenu *menu, QAction *before, qsizetype at) {
     if (index >= 0 && m_blocks[std::size_t(index)].headSize >= 0) {
         QAction *item = sets->addAction(QStringLiteral("&JSON as received"));
         item->setObjectName(QStringLiteral("mnuJsonAsReceived"));
+        item->setToolTip(QStringLiteral("Show this RDAP answer as the server sent it"));
         item->setCheckable(true);
         item->setChecked(json);
         item->setEnabled(!receiving(m_blocks[std::size_t(index)]));
