@@ -82,7 +82,7 @@ struct Skip {
     std::array<QStringView, 8> names{};
     std::size_t nameCount = 0;
     // vCard properties by their index in the card (-1: none).
-    std::array<qsizetype, 3> properties{-1, -1, -1};
+    std::array<qsizetype, 4> properties{-1, -1, -1, -1};
     // The element of publicIds by its index (-1: none).
     qsizetype publicId = -1;
     // A domain's: its head is written (not again), with the events and the DNSSEC flag it
