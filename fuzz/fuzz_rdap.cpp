@@ -4,8 +4,12 @@
 // Checks: both return (nothing for a body that is not JSON, as QJsonDocument reads it); for a
 // body that parses, every string and number of it stands in the text, each line of a
 // multi-line string on its own (an event action or role may begin with a capital; a vCard's
-// marker, property names and value types are shown by its labels); every line the text holds
-// that offers a base URL to search on offers an http or https URL that stands in that line.
+// marker, property names and value types are shown by its labels; a domain's head names its
+// events and the registrar's IANA ID by its labels; the class of a nested entity or nameserver
+// and a vCard's version are told by the heading; see rdapvalues.h); every line the text holds
+// that offers a base URL to search on offers an http or https URL that stands in that line; a
+// domain's text begins with its name, and each well-formed redaction has its line. The seeds
+// hold a domain's head and RFC 9537 redactions in their forms.
 #include "rdap/rdap.h"
 #include "rdapvalues.h"
 
@@ -55,6 +59,34 @@ void checkText(const QString &text, const QJsonDocument &document) {
     }
 }
 
+bool oneLine(const QJsonValue &value) {
+    const QString text = value.toString();
+    return value.isString() && !text.isEmpty() && !text.contains(QLatin1Char('\n')) &&
+           !text.contains(QLatin1Char('\r'));
+}
+
+// A domain's answer begins with its name under the head's first label, and each well-formed
+// redaction of it has its line, whatever else the answer holds.
+void checkForms(const QString &text, const QJsonDocument &document) {
+    const QJsonObject answer = document.object();
+    if (answer.value(QLatin1String("objectClassName")) == QLatin1String("domain") &&
+        oneLine(answer.value(QLatin1String("ldhName"))))
+        check(text.startsWith(QLatin1String("Domain Name: ") +
+                              answer.value(QLatin1String("ldhName")).toString() +
+                              QLatin1Char('\n')),
+              "a domain's text begins with its name");
+    for (const QJsonValue &r : answer.value(QLatin1String("redacted")).toArray()) {
+        const QJsonValue type =
+            r.toObject().value(QLatin1String("name")).toObject().value(QLatin1String("type"));
+        const QJsonValue method = r.toObject().value(QLatin1String("method"));
+        if (!oneLine(type) || !(method.isUndefined() || oneLine(method)))
+            continue;
+        check(text.contains(QLatin1String("Redacted: ") + type.toString() + QLatin1String(" (") +
+                            (method.isUndefined() ? QStringLiteral("removal") : method.toString())),
+              "a redaction has its line");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***argv) {
@@ -73,8 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const std::optional<QString> answer = rdapvalues::textOf(rdap::renderAnswer, body);
     check(answer.has_value() == parses, "an answer is text exactly when it is JSON");
-    if (answer)
+    if (answer) {
         checkText(*answer, document);
+        checkForms(*answer, document);
+    }
     const std::optional<QString> errorText = rdapvalues::textOf(rdap::renderError, body);
     check(errorText.has_value() == parses, "an error is text exactly when it is JSON");
     if (errorText)

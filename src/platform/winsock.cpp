@@ -1,5 +1,6 @@
 #include "winsock.h"
 
+#include "host/hostname.h"
 #include "rdap/client.h"
 #include "rdap/rdap.h"
 
@@ -194,6 +195,12 @@ void Winsock::sendRdap(const QString &data) {
             if (m_http && m_state == sckConnected)
                 Q_EMIT DataArrival(0);
         });
+        // The RDAP answer's body as the server sent it, passed on as it comes (RdapBody).
+        connect(m_rdap, &rdap::Client::answerBody, this,
+                [this](const QByteArray &body, qsizetype headSize) {
+                    if (m_http && m_state == sckConnected)
+                        Q_EMIT RdapBody(body, headSize);
+                });
         connect(m_rdap, &rdap::Client::finished, this, [this](const QByteArray &text, bool utf8) {
             if (!m_http || m_state != sckConnected)
                 return;
@@ -303,25 +310,14 @@ QString Winsock::resolverHost(const QString &text) {
     QString host = text.trimmed();
     if (host.size() >= 2 && host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
-    if (host.isEmpty())
-        return {};
-
-    QHostAddress address;
-    if (address.setAddress(host))
-        return address.toString();
+    // The program's one rule for a server's name (host/hostname.h), as the referral rules and
+    // the query encoder read it; one trailing dot (the root) is dropped.
+    if (host::isIpAddress(host))
+        return QHostAddress(host).toString();
     if (host.contains(QLatin1Char(':')))
         return {}; // a malformed IPv6 literal is no host name either
-
-    const QByteArray ace = QUrl::toAce(host);
-    if (ace.isEmpty() || ace.size() > 254)
-        return {};
-    for (const char c : ace) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                        (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
-        if (!ok)
-            return {};
-    }
-    if (ace.startsWith('.') || ace.contains(".."))
-        return {};
-    return QString::fromLatin1(ace);
+    QString ace = QString::fromLatin1(QUrl::toAce(host));
+    if (ace.endsWith(QLatin1Char('.')))
+        ace.chop(1);
+    return host::isHostName(ace) ? ace : QString();
 }

@@ -110,7 +110,8 @@ public:
     void setTestRdapCas(const QList<QSslCertificate> &certificates) { m_testCas = certificates; }
 
     // The host text in the form handed to the resolver: blanks trimmed, IPv6 brackets
-    // removed, internationalized names in ASCII form. Empty when the text cannot be used.
+    // removed, internationalized names in ASCII form, one trailing dot dropped. Empty when the
+    // text is no IP address and no host name as host/hostname.h reads them.
     static QString resolverHost(const QString &text);
 
 Q_SIGNALS:
@@ -122,6 +123,10 @@ Q_SIGNALS:
     // Text that GetData handed out beyond the answer's bytes: the cut at MaxAnswer (its line
     // end and CutLine), so that the answer read again in another set keeps it.
     void TextAdded(const QString &text);
+    // For an RDAP answer, before its text arrives: the answer's body as the server sent it, and
+    // how many bytes of the text to come stand before the body's rendering (the URL that
+    // answered, an error's status line). For "Read as" > "JSON as received".
+    void RdapBody(const QByteArray &body, qsizetype headSize);
 
 private:
     void dropSocket();

@@ -32,13 +32,23 @@ void Client::start(const QString &server, const QString &text) {
     }
     const Registry registry = registryFor(m_query);
     const auto known = m_bootstrap.constFind(int(registry));
-    if (known != m_bootstrap.constEnd())
-        askService(*known);
-    else
+    if (known != m_bootstrap.constEnd()) {
+        // From the event loop, as every other outcome: finished never comes inside start.
+        m_stage = Stage::Bootstrap;
+        QMetaObject::invokeMethod(
+            this,
+            [this, registry = *known, started = m_started] {
+                if (started == m_started && m_stage == Stage::Bootstrap && !m_reply)
+                    askService(registry);
+            },
+            Qt::QueuedConnection);
+    } else {
         get(m_bootstrapBase.resolved(QUrl(registryFile(registry))), Stage::Bootstrap);
+    }
 }
 
 void Client::abort() {
+    ++m_started;
     m_stage = Stage::Idle;
     m_body.clear();
     m_cut = false;
@@ -90,8 +100,9 @@ void Client::onReadyRead() {
         m_body.truncate(MaxBody);
         m_cut = true;
         bool utf8 = true;
-        const QByteArray text = answerText(m_reply, &utf8);
-        end(text, utf8);
+        qsizetype head = -1;
+        const QByteArray text = answerText(m_reply, &utf8, &head);
+        end(text, utf8, m_stage == Stage::Answer ? head : -1);
         return;
     }
     Q_EMIT progress();
@@ -120,8 +131,9 @@ void Client::onFinished() {
     // The answer, or whatever kept the bootstrap file from being read (it is not kept, so
     // the next query fetches it again).
     bool utf8 = true;
-    const QByteArray text = answerText(reply, &utf8);
-    end(text, utf8);
+    qsizetype head = -1;
+    const QByteArray text = answerText(reply, &utf8, &head);
+    end(text, utf8, m_stage == Stage::Answer ? head : -1);
 }
 
 void Client::askService(const QJsonDocument &registry) {
@@ -135,12 +147,15 @@ void Client::askService(const QJsonDocument &registry) {
     get(requestUrl(*service, m_query), Stage::Answer);
 }
 
-void Client::end(const QByteArray &text, bool utf8) {
+void Client::end(const QByteArray &text, bool utf8, qsizetype headSize) {
+    const QByteArray body = headSize >= 0 ? m_body : QByteArray();
     abort();
+    if (headSize >= 0)
+        Q_EMIT answerBody(body, headSize);
     Q_EMIT finished(text, utf8);
 }
 
-QByteArray Client::answerText(QNetworkReply *reply, bool *utf8) const {
+QByteArray Client::answerText(QNetworkReply *reply, bool *utf8, qsizetype *headSize) const {
     *utf8 = true;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
@@ -161,10 +176,12 @@ QByteArray Client::answerText(QNetworkReply *reply, bool *utf8) const {
                        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray(),
                        reply->rawHeader("Retry-After"))
                 .toUtf8();
-        rendered = !m_cut && renderError(m_body, text);
-    } else {
-        rendered = !m_cut && renderAnswer(m_body, text);
     }
+    *headSize = text.size();
+    if (code != 200)
+        rendered = !m_cut && renderError(m_body, text);
+    else
+        rendered = !m_cut && renderAnswer(m_body, text);
     if (!rendered) {
         text += m_body;
         *utf8 = false;

@@ -47,6 +47,10 @@ Q_SIGNALS:
     // writing (the rendering, the status and error lines), UTF-8 by construction, from text that
     // holds a body as the server sent it (not JSON, or cut), whose bytes no one has read yet.
     void finished(const QByteArray &text, bool utf8);
+    // Just before finished, for an HTTP answer to the query (not a bootstrap file): its body as
+    // the server sent it (at most MaxBody bytes), and how many bytes of the text come before the
+    // body's rendering (the URL that answered, and the status line of an error).
+    void answerBody(const QByteArray &body, qsizetype headSize);
 
 private:
     enum class Stage { Idle, Bootstrap, Answer };
@@ -55,12 +59,13 @@ private:
     void onReadyRead();
     void onFinished();
     void askService(const QJsonDocument &registry);
-    void end(const QByteArray &text, bool utf8 = true);
-    QByteArray answerText(QNetworkReply *reply, bool *utf8) const;
+    void end(const QByteArray &text, bool utf8 = true, qsizetype headSize = -1);
+    QByteArray answerText(QNetworkReply *reply, bool *utf8, qsizetype *headSize) const;
 
     QNetworkAccessManager *m_network;
     QNetworkReply *m_reply = nullptr;
     Stage m_stage = Stage::Idle;
+    quint64 m_started = 0; // changes with every start and abort: a queued step finds it changed
     Query m_query;
     QByteArray m_body;
     bool m_cut = false;

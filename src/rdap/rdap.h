@@ -3,6 +3,8 @@
 //   query      what a query text asks (RFC 9082): its kind, and so its URL path
 //   bootstrap  which service answers it, from IANA's bootstrap registries (RFC 9224, RFC 8521)
 //   render     an answer as WHOIS-style text, one fact a line, every value of the answer shown
+//              (render/, a file per concern; render/renderer.h names them); labels.h the
+//              labels that readers of the text look for
 //   Client     (client.h) fetches the bootstrap files and the answer with QNetworkAccessManager
 //
 // Host names and addresses are checked by host/hostname.h, the library below this one.
@@ -55,9 +57,11 @@ std::optional<QUrl> serviceFor(const QJsonDocument &registry, const Query &query
 QString notCovered(const Query &query);
 
 // An answer body with HTTP status 200 as WHOIS-style text (every line ending in LF): one fact
-// a line as "Label: value", the facts a user reads first at the top, nested objects indented
-// under their heading line. Every string and number of the answer stands in the text, whole
-// (a multi-line one a line at a time); members without a form of their own, or of a type their
+// a line as "Label: value", the facts a user reads first at the top (a domain's in the labels
+// of a registry's WHOIS answer), nested objects indented under their heading line. Every string
+// and number of the answer stands in the text once, whole (a multi-line one a line at a time),
+// but for what a label or heading tells: the head's event actions, the class of a nested entity
+// or nameserver, a vCard's version. Members without a form of their own, or of a type their
 // form cannot take, under their own names. The text is appended to `text` in UTF-8. A body
 // that is not JSON gives false and leaves `text` as it was: the caller shows its bytes as
 // text. Linear in the body's size.

@@ -29,6 +29,12 @@ AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
             m_blocks.back().utf8Text = m_winsock->AnswerIsUtf8Text();
         }
     });
+    connect(m_winsock, &Winsock::RdapBody, this, [this](const QByteArray &body, qsizetype head) {
+        if (!m_blocks.empty() && receiving(m_blocks.back())) {
+            m_blocks.back().body = body;
+            m_blocks.back().headSize = head;
+        }
+    });
     connect(m_winsock, &Winsock::TextAdded, this, [this](const QString &text) {
         if (!m_blocks.empty() && receiving(m_blocks.back()))
             m_blocks.back().added += text;
@@ -79,14 +85,25 @@ void AnswerBlocks::addMenu(QMenu *menu, QAction *before, qsizetype at) {
     sets->setObjectName(QStringLiteral("mnuReadAs"));
     auto *group = new QActionGroup(sets);
     const QByteArray current = index >= 0 ? m_blocks[std::size_t(index)].set : QByteArray();
+    const bool json = index >= 0 && m_blocks[std::size_t(index)].json;
     auto add = [&](const QString &caption, const QByteArray &set) {
         QAction *item = sets->addAction(caption);
         item->setCheckable(true);
-        item->setChecked(set == current);
+        item->setChecked(!json && set == current);
         group->addAction(item);
         connect(item, &QAction::triggered, this, [this, at, set] { readAs(at, set); });
     };
     add(QStringLiteral("Automatic"), QByteArray());
+    if (index >= 0 && m_blocks[std::size_t(index)].headSize >= 0) {
+        QAction *item = sets->addAction(QStringLiteral("&JSON as received"));
+        item->setObjectName(QStringLiteral("mnuJsonAsReceived"));
+        item->setToolTip(QStringLiteral("Show this RDAP answer as the server sent it"));
+        item->setCheckable(true);
+        item->setChecked(json);
+        item->setEnabled(!receiving(m_blocks[std::size_t(index)]));
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, at] { showJson(at); });
+    }
     for (const QByteArray &set : WireText::readAsSets())
         add(QString::fromLatin1(set), set);
     QAction *item = menu->insertMenu(before, sets);
@@ -112,17 +129,49 @@ bool AnswerBlocks::readAs(qsizetype at, const QByteArray &set) {
     const bool live = receiving(block);
     if (!live)
         text += decoder.finish() + block.added;
-    text = QueryForm::lfToCrLf(text);
+    replace(block, index, std::move(text));
+    block.set = set;
+    block.json = false;
+    if (live)
+        m_winsock->SetAnswerDecoder(std::move(decoder));
+    return true;
+}
 
+bool AnswerBlocks::showJson(qsizetype at) {
+    const int index = blockAt(at);
+    if (index < 0)
+        return false;
+    Block &block = m_blocks[std::size_t(index)];
+    if (block.headSize < 0 || receiving(block))
+        return false;
+    // The lines before the rendering (the URL, an error's status line), then the body: UTF-8
+    // text alone, as every RDAP text is read.
+    AnswerDecoder decoder;
+    decoder.readUtf8Text();
+    QString text;
+    qsizetype head = block.headSize;
+    for (const QByteArray &chunk : std::as_const(block.bytes)) {
+        if (head <= 0)
+            break;
+        text += decoder.take(QByteArrayView(chunk).first(std::min(head, chunk.size())));
+        head -= chunk.size();
+    }
+    text += decoder.take(block.body);
+    text += decoder.finish();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    replace(block, index, std::move(text));
+    block.json = true;
+    return true;
+}
+
+void AnswerBlocks::replace(Block &block, int index, QString text) {
+    text = QueryForm::lfToCrLf(text);
     const qsizetype delta = text.size() - (block.end - block.start);
     m_box->ReplaceText(block.start, block.end - block.start, text);
     block.end += delta;
-    block.set = set;
     for (std::size_t i = std::size_t(index) + 1; i < m_blocks.size(); ++i) {
         m_blocks[i].start += delta;
         m_blocks[i].end += delta;
     }
-    if (live)
-        m_winsock->SetAnswerDecoder(std::move(decoder));
-    return true;
 }

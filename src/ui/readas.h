@@ -13,10 +13,11 @@ class TextBox;
 class Winsock;
 
 // "Read as": the result box's answers, each with the bytes it was read from, so that the user
-// can read one of them again in another character set. An answer's block runs from the end of
-// its header to the next separator the program writes (or the end of the text); the box keeps
-// the blocks until Search sets its text anew. Re-reading replaces that block alone; an answer
-// still arriving goes on in the chosen set.
+// can read one of them again in another character set; an RDAP answer also as the JSON the
+// server sent ("JSON as received"), in place of its rendering, until "Automatic" gives that back.
+// An answer's block runs from the end of its header to the next separator the program writes (or
+// the end of the text); the box keeps the blocks until Search sets its text anew. Re-reading
+// replaces that block alone; an answer still arriving goes on in the chosen set.
 class AnswerBlocks : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +31,10 @@ public:
     // Reads the answer at text index `at` again in `set` (one of WireText::readAsSets), or by
     // the automatic rules when `set` is empty. False when `at` lies in no answer.
     bool readAs(qsizetype at, const QByteArray &set);
+    // Shows the RDAP answer at text index `at` as its body came, below the lines before its
+    // rendering. False when `at` lies in no answer, or in one that is no RDAP answer or is still
+    // arriving.
+    bool showJson(qsizetype at);
 
 private:
     struct Block {
@@ -44,7 +49,13 @@ private:
         QByteArray set;        // empty: the automatic rules
         bool utf8Text = false; // Lumbra's own UTF-8 text (an RDAP rendering): no WHOIS rules
         QString added;         // what the control added after the bytes (the cut's line)
+        // An RDAP answer's body as the server sent it, and how many of the bytes above stand
+        // before its rendering (-1: no RDAP answer); whether the box shows the body.
+        QByteArray body;
+        qsizetype headSize = -1;
+        bool json = false;
     };
+    void replace(Block &block, int index, QString text);
     static void keep(QList<QByteArray> &chunks, QByteArrayView bytes);
     int blockAt(qsizetype at) const;
     bool receiving(const Block &block) const;

@@ -1,6 +1,7 @@
 #include "referral.h"
 
 #include "host/hostname.h"
+#include "rdap/labels.h"
 #include "rdap/rdap.h"
 
 #include <QHostAddress>
@@ -25,15 +26,16 @@ QStringView skipBlanks(QStringView text) {
     return text;
 }
 
-// The labels before the colon, as servers write them; compared without regard to case.
-const std::array<QLatin1String, 7> Labels = {
-    QLatin1String("refer"),
-    QLatin1String("whois"),
-    QLatin1String("ReferralServer"),
-    QLatin1String("Registrar WHOIS Server"),
-    QLatin1String("Whois Server"),
-    QLatin1String("Registry WHOIS Server"), // CoCCA's registries, with a doubled colon
-    QLatin1String("Registrar Whois"),
+// The labels before the colon, as servers write them; compared without regard to case. The
+// RDAP text's own (rdap::labels) is one of them.
+const std::array<QStringView, 7> Labels = {
+    u"refer",
+    u"whois",
+    u"ReferralServer",
+    rdap::labels::RegistrarWhoisServer,
+    rdap::labels::WhoisServer,
+    u"Registry WHOIS Server", // CoCCA's registries, with a doubled colon
+    u"Registrar Whois",
 };
 
 const QLatin1String WhoisScheme("whois://");
@@ -50,7 +52,7 @@ std::optional<QStringView> labelledValue(QStringView line) {
         if (at >= 0)
             return line.sliced(at + WhoisSiteAt.size());
     }
-    for (const QLatin1String label : Labels) {
+    for (const QStringView label : Labels) {
         if (!line.startsWith(label, Qt::CaseInsensitive))
             continue;
         QStringView rest = skipBlanks(line.sliced(label.size()));

@@ -76,6 +76,27 @@ private Q_SLOTS:
         QTest::newRow("too long") << QString(300, QLatin1Char('a')) << "";
         QTest::newRow("double dot") << "a..b"
                                     << "";
+        // The rules of host/hostname.h, which the referral rules and the query encoder share.
+        QTest::newRow("trailing dot dropped") << "whois.nic.fr."
+                                              << "whois.nic.fr";
+        QTest::newRow("two trailing dots") << "whois.nic.fr.."
+                                           << "";
+        QTest::newRow("one label") << "localhost"
+                                   << "";
+        QTest::newRow("underscore") << "who_is.example.net"
+                                    << "";
+        QTest::newRow("label ends in a hyphen") << "whois-.example.net"
+                                                << "";
+        QTest::newRow("label begins with a hyphen") << "whois.-example.net"
+                                                    << "";
+        QTest::newRow("last label all digits") << "10.1.2"
+                                               << "";
+        QTest::newRow("ipv4 leading zero") << "010.1.1.1"
+                                           << "";
+        QTest::newRow("ipv6 zone") << "fe80::1%eth0"
+                                   << "";
+        QTest::newRow("ipv6 upper case") << "[2001:DB8::1]"
+                                         << "2001:db8::1";
     }
     void resolverHost() {
         QFETCH(QString, text);
@@ -263,6 +284,8 @@ private Q_SLOTS:
             << QStringLiteral("\u0301abc.com") << other
             << QByteArray("\xCC\x81"
                           "abc.com");
+        QTest::newRow("label ends in a hyphen: no name, goes as text")
+            << QStringLiteral("m\u00FCller-.com") << verisign << QByteArray("m\xFCller-.com");
         QTest::newRow("euro") << QStringLiteral("\u20ACuro") << other << QByteArray("\x80uro");
         QTest::newRow("a hole") << QStringLiteral("\u0081") << other << QByteArray("\x81");
         QTest::newRow("beyond 1252 goes whole in UTF-8")

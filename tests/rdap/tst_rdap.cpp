@@ -3,6 +3,7 @@
 #include "rdap/rdap.h"
 #include "rdapvalues.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -34,8 +35,12 @@ private Q_SLOTS:
     void request();
     void bootstrap_data();
     void bootstrap();
+    void expected_data();
+    void expected();
     void render_data();
     void render();
+    void lineEnds_data();
+    void lineEnds();
     void longAnswerWhole();
     void statusLine();
 };
@@ -183,6 +188,45 @@ void TestRdap::bootstrap() {
         QCOMPARE(rdap::notCovered(asked), notCovered);
 }
 
+// Every recorded answer against the text beside it, exactly (an error_ one as an error body).
+void TestRdap::expected_data() {
+    QTest::addColumn<QString>("answer");
+    const QStringList answers =
+        QDir(Data + QStringLiteral("answers")).entryList({QStringLiteral("*.json")}, QDir::Files);
+    QVERIFY(answers.size() >= 19);
+    for (const QString &answer : answers)
+        QTest::newRow(qPrintable(answer)) << QStringLiteral("answers/") + answer;
+}
+
+void TestRdap::expected() {
+    QFETCH(QString, answer);
+    const QByteArray bytes = readData(answer);
+    QByteArray text;
+    const bool error = answer.startsWith(QLatin1String("answers/error_"));
+    QVERIFY(error ? rdap::renderError(bytes, text) : rdap::renderAnswer(bytes, text));
+    const QString expectedFile = Data + answer.chopped(5) + QStringLiteral(".expected.txt");
+    if (qEnvironmentVariableIntValue("LUMBRA_WRITE_EXPECTED") == 1) {
+        QFile out(expectedFile);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(text);
+    }
+    QCOMPARE(rdapvalues::missing(QJsonDocument::fromJson(bytes), QString::fromUtf8(text)),
+             QStringList());
+    QFile file(expectedFile);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(expectedFile));
+    const QList<QByteArray> want = file.readAll().split('\n');
+    const QList<QByteArray> got = text.split('\n');
+    // The first line that differs, rather than two texts of many kilobytes.
+    for (qsizetype i = 0; i < std::min(want.size(), got.size()); ++i) {
+        if (got.at(i) != want.at(i))
+            QFAIL(
+                qPrintable(QStringLiteral("line %1:\n  got:      %2\n  expected: %3")
+                               .arg(i + 1)
+                               .arg(QString::fromUtf8(got.at(i)), QString::fromUtf8(want.at(i)))));
+    }
+    QCOMPARE(got.size(), want.size());
+}
+
 void TestRdap::render_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("error");         // an error body, read by renderError
@@ -200,17 +244,21 @@ void TestRdap::render_data() {
         QTest::newRow(name) << QString::fromUtf8(answer) << error << texts << bases;
     };
     row("verisign", "answers/domain_com_google.com_verisign.json",
-        {"Object class: domain", "Name: GOOGLE.COM", "Status: client delete prohibited",
-         "Registration: 1997-09-15T04:00:00Z", "Registrar: MarkMonitor Inc.",
-         "  IANA Registrar ID: 292", "Nameserver: NS1.GOOGLE.COM",
+        {"Domain Name: GOOGLE.COM", "Creation Date: 1997-09-15T04:00:00Z",
+         "Registrar: MarkMonitor Inc.", "Registrar IANA ID: 292",
+         "Domain Status: client delete prohibited", "Name Server: NS1.GOOGLE.COM",
+         "DNSSEC: signedDelegation", "Registrar:", "  Handle: 292", "Object class: domain",
          "Link: related https://rdap.markmonitor.com/rdap/domain/GOOGLE.COM "
          "(application/rdap+json)",
          "RDAP conformance: rdap_level_0"},
         {"https://rdap.markmonitor.com/rdap/"});
     row("markmonitor", "answers/domain_com_google.com_markmonitor.json",
-        {"Expiration: 2028-09-13T07:00:00.000+0000", "last update: 2019-09-09T15:39:04.000+0000",
-         "Whois Server: whois.markmonitor.com", "Registrar: 292",
-         "  Address: 3540 E Longwing Ln, Meridian, ID, 83646, US", "Administrative:"},
+        {"Registrar WHOIS Server: whois.markmonitor.com",
+         "Creation Date: 1997-09-15T07:00:00.000+0000",
+         "Registry Expiry Date: 2028-09-13T07:00:00.000+0000", "Registrar (work): MarkMonitor Inc.",
+         "Registrar Abuse Contact Email (work): abusecomplaints@markmonitor.com",
+         "Registrar:", "  Address: 3540 E Longwing Ln, Meridian, ID, 83646, US",
+         "Administrative:", "last update: 2019-09-09T15:39:04.000+0000"},
         {});
     row("afnic", "answers/domain_fr_afnic.fr_afnic.json",
         {"DS record: 53080 13 2 EF2DC0C8CF1FDF2994E8C771E0F871949B83AF41A1BF594B484677F5A85A657B"},
@@ -219,7 +267,7 @@ void TestRdap::render_data() {
     row("namecheap", "answers/domain_org_bitcoin.org_namecheap.json",
         {"  Phone (voice): tel:+1.6613102107"}, {});
     row("idn", "answers/domain_idn_xn--fo-5ja.example_SYNTHETIC.json",
-        {"Unicode name: f\xC3\xB3o.example"}, {});
+        {"Unicode Name: f\xC3\xB3o.example"}, {});
     row("arin network", "answers/ip_v4_arin_192.198.0.0.json",
         {"Address range: 192.198.0.0 - 192.198.3.255", "Registrant: Radio Link Internet",
          "  Address: 8162 SW 81st St"},
@@ -251,6 +299,38 @@ void TestRdap::render_data() {
          "    pref: 1", "big: 12345678901234568", "e: 1e+300", "lone: a\uFFFDb", "n: -0.1",
          "n: 100", "n: 100000000000000000000", "none: null", "odd: \x01\u202e<b>x</b>",
          "yes: true"});
+    row("domain head: the registrar's facts, from its own abuse contact or the domain's",
+        R"({"objectClassName": "domain", "ldhName": "a.example", "unicodeName": "a.example",
+            "status": "active", "secureDNS": {"delegationSigned": false, "zoneSigned": true},
+            "events": [{"eventAction": "expiration", "eventDate": "E"},
+                       {"eventAction": "registration", "eventDate": "R", "eventActor": "X"},
+                       {"eventAction": "transfer", "eventDate": "T"}],
+            "entities": [{"objectClassName": "entity", "roles": ["abuse"], "vcardArray":
+                ["vcard", [["version", {}, "text", "4.0"], ["email", {}, "text", "a@x"]]]},
+              {"objectClassName": "entity", "handle": "7", "roles": ["registrar"],
+               "publicIds": [{"type": "IANA Registrar ID", "identifier": 7}],
+               "vcardArray": ["vcard", [["version", {"x": "1"}, "text", "4.0"],
+                   ["fn", {}, "text", ""], ["url", {}, "uri", "https://r.example"]]]},
+              {"objectClassName": "registrant", "roles": ["registrant"], "vcardArray":
+                ["vcard", [["org", {"TYPE": "work"}, "text", "O"], ["fn", {}, "text", ""]]]}]})",
+        {"Domain Name: a.example", "Registrar URL: https://r.example", "Creation Date: R",
+         "  Actor: X", "Registry Expiry Date: E", "Registrar: 7", "Registrar IANA ID: 7",
+         "Registrar Abuse Contact Email: a@x", "DNSSEC: unsigned", "Registrar:", "  version: 4.0",
+         "    x: 1", "Registrant (work): O", "  Object class: registrant", "Object class: domain",
+         "Transfer: T", "DNSSEC zone signed: true", "status: active"});
+    row("redactions",
+        R"({"redacted": [{"name": {"type": "Registrant Name", "description": "the name"},
+              "postPath": "$.a", "pathLang": "jsonpath", "method": "emptyValue",
+              "reason": {"description": "Server policy"}},
+            {"name": {"description": "Technical Contact"}, "prePath": "$.b", "x": 1},
+            {"name": {"type": "T"}, "replacementPath": "$.c", "pathLang": 5,
+             "reason": {"type": "R", "lang": "en"}},
+            {"name": "N", "method": "removal"}, {"name": {"type": "M"}, "method": 2}, 3]})",
+        {"Redacted: Registrant Name (emptyValue; Server policy)", "  description: the name",
+         "  postPath: $.a (jsonpath)", "Redacted: Technical Contact (removal)", "  prePath: $.b",
+         "  x: 1", "Redacted: T (removal; R)", "  lang: en", "  replacementPath: $.c",
+         "  pathLang: 5", "redacted:", "  Name: N", "  method: removal", "redacted:", "  method: 2",
+         "  name:", "    Type: M", "redacted: 3"});
     row("related links",
         R"({"links": [{"rel": "related", "href": "https://a.example/rdap/domain/X"},
             {"rel": "related", "href": "https://b.example/domain/X", "type": "text/html"},
@@ -290,6 +370,34 @@ void TestRdap::render() {
             offered += base;
     }
     QCOMPARE(offered, offers);
+}
+
+// A value of several lines is a line of the text each, under its label: CR LF, CR or LF ends one,
+// so CR LF gives no empty line between them.
+void TestRdap::lineEnds_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("CR LF") << "a\r\nb"
+                           << "Handle: a\nHandle: b\n";
+    QTest::newRow("CR") << "a\rb"
+                        << "Handle: a\nHandle: b\n";
+    QTest::newRow("LF") << "a\nb"
+                        << "Handle: a\nHandle: b\n";
+    QTest::newRow("CR LF at the end") << "a\r\n"
+                                      << "Handle: a\n";
+    QTest::newRow("an empty line between") << "a\r\n\r\nb"
+                                           << "Handle: a\nHandle:\nHandle: b\n";
+    QTest::newRow("LF CR is two") << "a\n\rb"
+                                  << "Handle: a\nHandle:\nHandle: b\n";
+}
+
+void TestRdap::lineEnds() {
+    QFETCH(QString, value);
+    QFETCH(QString, text);
+    QByteArray rendered;
+    QVERIFY(rdap::renderAnswer(
+        QJsonDocument(QJsonObject{{QStringLiteral("handle"), value}}).toJson(), rendered));
+    QCOMPARE(QString::fromUtf8(rendered), text);
 }
 
 // An answer whose text is far longer than the renderer writes at a time, with characters

@@ -27,6 +27,7 @@ public:
         int pieces = 1;            // the body in this many writes,
         int pauseMs = 0;           // this far apart
         bool silent = false;       // reads the request and never answers
+        qsizetype breakAfter = -1; // closes the connection after this many bytes of the body
     };
 
     explicit FakeHttp(QObject *parent = nullptr)
@@ -114,14 +115,15 @@ private:
         *step = [this, socket, r, piece, offset, self] {
             if (!socket)
                 return;
-            if (*offset >= r.body.size()) {
+            const qsizetype end = r.breakAfter >= 0 ? r.breakAfter : r.body.size();
+            if (*offset >= end) {
                 socket->setProperty("closedByServer", true);
                 socket->disconnectFromHost();
                 return;
             }
-            socket->write(r.body.mid(*offset, piece));
+            socket->write(r.body.mid(*offset, std::min(piece, end - *offset)));
             *offset += piece;
-            QTimer::singleShot(*offset >= r.body.size() ? 0 : r.pauseMs, this,
+            QTimer::singleShot(*offset >= end ? 0 : r.pauseMs, this,
                                [next = self.lock()] { (*next)(); });
         };
         (*step)();

@@ -19,10 +19,30 @@
 
 namespace rdapvalues {
 
+// A domain's head names some values by its labels, as a registry's WHOIS answer does: the event
+// actions it holds and the type of the registrar's IANA ID.
+inline bool toldByHead(const QString &value, const QString &text) {
+    static const char *const labels[][2] = {
+        {"last changed", "Updated Date:"},
+        {"registration", "Creation Date:"},
+        {"expiration", "Registry Expiry Date:"},
+        {"registrar expiration", "Registrar Registration Expiration Date:"},
+        {"IANA Registrar ID", "Registrar IANA ID:"},
+    };
+    for (const auto &label : labels) {
+        if (value == QLatin1String(label[0]))
+            return text.contains(QLatin1String(label[1]));
+    }
+    return false;
+}
+
 // Every string and number of the value missing from text, a line of a multi-line string at a
 // time. Event actions and roles may begin with a capital there; a vCard's "vcard" marker,
-// property names and value types are its form, shown by the labels.
-inline void collectMissing(const QJsonValue &value, const QString &text, QStringList *missing) {
+// property names and value types are its form, shown by the labels. Two values go without
+// saying, told by a heading: the class of an object in an "entities" or "nameservers" array
+// when it is "entity" or "nameserver", and a vCard's version.
+inline void collectMissing(const QJsonValue &value, const QString &text, QStringList *missing,
+                           const QString &impliedClass = QString()) {
     if (value.isString()) {
         // As UTF-8 text can hold it: a lone surrogate becomes U+FFFD.
         const QString s = QString::fromUtf8(
@@ -37,7 +57,7 @@ inline void collectMissing(const QJsonValue &value, const QString &text, QString
             QString upper = line;
             if (!upper.isEmpty())
                 upper[0] = upper.at(0).toUpper();
-            if (!text.contains(line) && !text.contains(upper))
+            if (!text.contains(line) && !text.contains(upper) && !toldByHead(line, text))
                 *missing += line;
         }
     } else if (value.isDouble()) {
@@ -49,14 +69,22 @@ inline void collectMissing(const QJsonValue &value, const QString &text, QString
             *missing += shown;
     } else if (value.isArray()) {
         for (const QJsonValue &element : value.toArray())
-            collectMissing(element, text, missing);
+            collectMissing(element, text, missing, element.isObject() ? impliedClass : QString());
     } else if (value.isObject()) {
         const QJsonObject object = value.toObject();
         for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key() == QLatin1String("objectClassName") && !impliedClass.isEmpty() &&
+                it.value() == impliedClass)
+                continue;
+            QString implied;
+            if (it.value().isArray() && it.key() == QLatin1String("entities"))
+                implied = QStringLiteral("entity");
+            else if (it.value().isArray() && it.key() == QLatin1String("nameservers"))
+                implied = QStringLiteral("nameserver");
             const QJsonArray card = it.value().toArray();
             if (it.key() != QLatin1String("vcardArray") || card.size() < 2 ||
                 card.at(0) != QLatin1String("vcard") || !card.at(1).isArray()) {
-                collectMissing(it.value(), text, missing);
+                collectMissing(it.value(), text, missing, implied);
                 continue;
             }
             for (const QJsonValue &property : card.at(1).toArray()) {
@@ -66,6 +94,9 @@ inline void collectMissing(const QJsonValue &value, const QString &text, QString
                     collectMissing(property, text, missing);
                     continue;
                 }
+                if (p.size() == 4 && p.at(0) == QLatin1String("version") &&
+                    p.at(1).toObject().isEmpty() && p.at(3).isString())
+                    continue;
                 collectMissing(p.at(1), text, missing);
                 for (qsizetype i = 3; i < p.size(); ++i)
                     collectMissing(p.at(i), text, missing);

@@ -1,9 +1,11 @@
 #include "fakehttp.h"
 #include "fakewhois.h"
+#include "rdap/rdap.h"
 #include "ui/referral.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTest>
@@ -32,6 +34,17 @@ QStringList entries(const QMenu *menu) {
         out << e;
     }
     return out;
+}
+
+// The "Read as" submenu of the result box's context menu opened on the line of `at`.
+QMenu *readAsMenu(TextBox *box, const QTextCursor &at) {
+    box->setTextCursor(QTextCursor(at.block()));
+    QTest::keyClick(box, Qt::Key_Menu);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    if (!menu)
+        return nullptr;
+    menu->close();
+    return menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
 }
 
 const QString Answer = QStringLiteral("NetRange:       170.0.0.0 - 170.0.255.255\r\n"
@@ -128,6 +141,8 @@ private Q_SLOTS:
             {"two pairs", "((whois.nic.tf))", "", ""},
             {"unmatched pair", "(whois.nic.tf]", "", ""},
             {"label begins with hyphen", "-whois.example.net", "", ""},
+            {"label ends in a hyphen", "whois-.example.net", "", ""},
+            {"line: label ends in a hyphen", "", "Registrar WHOIS Server: whois.example-.net", ""},
             {"label of 64", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.net",
              "", ""},
             {"not ASCII", "whois.m\u00FCller.de", "", ""},
@@ -322,6 +337,35 @@ private Q_SLOTS:
         QVERIFY(win.boxes.isEmpty());
     }
 
+    // The RDAP text offers what its readers look for: a domain's port 43 server under the head's
+    // label, a registrar's RDAP service through its related link; nothing else.
+    void rdapTextOffers_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("offers");
+        QTest::newRow("registry: the registrar's RDAP service")
+            << "domain_com_google.com_verisign.json"
+            << QStringList{QStringLiteral("https://rdap.markmonitor.com/rdap/")};
+        QTest::newRow("registrar: its WHOIS server")
+            << "domain_com_google.com_markmonitor.json"
+            << QStringList{QStringLiteral("whois.markmonitor.com")};
+        QTest::newRow("network: the registry's WHOIS server")
+            << "ip_v4_arin_192.198.0.0.json" << QStringList{QStringLiteral("whois.arin.net")};
+    }
+    void rdapTextOffers() {
+        QFETCH(QString, answer);
+        QFETCH(QStringList, offers);
+        QByteArray text;
+        QVERIFY(rdap::renderAnswer(
+            FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/rdap/answers/") + answer), text));
+        QStringList offered;
+        for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
+            const QString server = referral::serverToSearch(QString(), false, line);
+            if (!server.isEmpty() && !offered.contains(server))
+                offered += server;
+        }
+        QCOMPARE(offered, offers);
+    }
+
     // "Read as" reads one answer again, in place, from the bytes that came: the other answer
     // and the headers stay, "Automatic" gives the first reading back, outside any answer the
     // item is disabled, and an answer still arriving goes on in the chosen set.
@@ -345,16 +389,10 @@ private Q_SLOTS:
         auto *box = win.get<TextBox>("txtSearchResult");
         box->setFocus();
         // The submenu of the context menu opened on the last line holding `what`.
-        auto readAsOn = [&](const QString &what) -> QMenu * {
-            const QTextCursor found = box->document()->find(
-                what, box->document()->characterCount() - 1, QTextDocument::FindBackward);
-            box->setTextCursor(QTextCursor(found.block()));
-            QTest::keyClick(box, Qt::Key_Menu);
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            if (!menu)
-                return nullptr;
-            menu->close();
-            return menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+        auto readAsOn = [&](const QString &what) {
+            return readAsMenu(box,
+                              box->document()->find(what, box->document()->characterCount() - 1,
+                                                    QTextDocument::FindBackward));
         };
         auto choose = [](QMenu *sets, const QString &caption) {
             for (QAction *a : sets->actions())
@@ -421,6 +459,77 @@ private Q_SLOTS:
         QVERIFY(!win.text().contains(QStringLiteral("M\u00fcller")));
         QVERIFY(choose(readAsOn(QStringLiteral("example.com")), QStringLiteral("Automatic")));
         QCOMPARE(win.text(), rdap);
+    }
+
+    // "JSON as received" shows an RDAP answer's body as it came, below the lines before its
+    // rendering, in place of the rendering; "Automatic" gives the rendering back; the answers
+    // after it stay; Copy copies what is shown. A WHOIS answer has no such item.
+    void jsonAsReceived() {
+        FakeHttp http;
+        QVERIFY(http.listen());
+        const QByteArray body =
+            "{\"objectClassName\": \"domain\",\n \"ldhName\": \"b\xC3\xBC.example\"}";
+        const QByteArray error = R"({"errorCode": 404, "title": "Not here"})";
+        http.json("/domain/example.com", body);
+        http.on("/domain/example.net", {404, "Not Found", error, {}});
+        FakeWhois whois;
+        QVERIFY(whois.listen());
+        whois.answerAndClose("inetnum: 170.0.0.0/16\n");
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.w.query().StartQuery(QStringLiteral("example.com"), http.url().toString());
+        QTRY_VERIFY(win.endedCleanly());
+        win.w.query().StartQuery(QStringLiteral("example.net"), http.url().toString());
+        QTRY_VERIFY(win.endedCleanly());
+        win.pointAt(whois);
+        win.w.query().StartQuery(QStringLiteral("example"), whois.host());
+        QTRY_VERIFY(win.endedCleanly());
+        const QString original = win.text();
+        QVERIFY(original.contains(QStringLiteral("Domain Name: b\u00FC.example\r\n")));
+
+        auto *box = win.get<TextBox>("txtSearchResult");
+        box->setFocus();
+        auto readAsOn = [&](const QString &what) {
+            return readAsMenu(box, box->document()->find(what));
+        };
+        QMenu *sets = readAsOn(QStringLiteral("Domain Name:"));
+        QVERIFY(sets);
+        QAction *json = sets->actions().value(1);
+        QVERIFY(json && json->objectName() == QStringLiteral("mnuJsonAsReceived"));
+        QVERIFY(json->isEnabled() && !json->isChecked());
+        json->trigger();
+        const QString url = http.url().toString();
+        const QString asReceived =
+            QStringLiteral("RDAP %1domain/example.com\r\n{\"objectClassName\": \"domain\",\r\n "
+                           "\"ldhName\": \"b\u00FC.example\"}\r\n")
+                .arg(url);
+        const qsizetype rendering = original.indexOf(QStringLiteral("RDAP ") + url);
+        const qsizetype next =
+            original.indexOf(QStringLiteral("\r\n") + QString(56, QLatin1Char('-')), rendering);
+        QCOMPARE(win.text(), original.left(rendering) + asReceived + original.mid(next));
+        QTest::keyClick(box, Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::clipboard()->text(), win.text());
+
+        // The error's status line stays above its body.
+        sets = readAsOn(QStringLiteral("Not here"));
+        QVERIFY(sets &&
+                sets->actions().value(1)->objectName() == QStringLiteral("mnuJsonAsReceived"));
+        sets->actions().value(1)->trigger();
+        QVERIFY(win.text().contains(QStringLiteral("RDAP %1domain/example.net\r\nHTTP 404 Not "
+                                                   "Found\r\n%2\r\n")
+                                        .arg(url, QString::fromLatin1(error))));
+
+        sets = readAsOn(QStringLiteral("objectClassName"));
+        QVERIFY(sets && sets->actions().value(1)->isChecked());
+        QVERIFY(!sets->actions().first()->isChecked());
+        sets->actions().first()->trigger();
+        sets = readAsOn(QStringLiteral("HTTP 404"));
+        QVERIFY(sets);
+        sets->actions().first()->trigger();
+        QCOMPARE(win.text(), original);
+
+        sets = readAsOn(QStringLiteral("inetnum:"));
+        QVERIFY(sets && !sets->findChild<QAction *>(QStringLiteral("mnuJsonAsReceived")));
     }
 };
 
