@@ -144,20 +144,24 @@ bool AnswerBlocks::showJson(qsizetype at) {
     Block &block = m_blocks[std::size_t(index)];
     if (block.headSize < 0 || receiving(block))
         return false;
-    // The lines before the rendering (the URL, an error's status line), then the body: UTF-8
-    // text alone, as every RDAP text is read.
-    AnswerDecoder decoder;
-    decoder.readUtf8Text();
+    // The lines before the rendering (the URL, an error's status line), Lumbra's own UTF-8
+    // text; then the body as the server sent it, read by the answer rules as any body that is
+    // not rendered is, so that every byte of it shows.
+    AnswerDecoder own;
+    own.readUtf8Text();
     QString text;
     qsizetype head = block.headSize;
     for (const QByteArray &chunk : std::as_const(block.bytes)) {
         if (head <= 0)
             break;
-        text += decoder.take(QByteArrayView(chunk).first(std::min(head, chunk.size())));
+        text += own.take(QByteArrayView(chunk).first(std::min(head, chunk.size())));
         head -= chunk.size();
     }
-    text += decoder.take(block.body);
-    text += decoder.finish();
+    text += own.finish();
+    AnswerDecoder body;
+    body.reset(block.server);
+    text += body.take(block.body);
+    text += body.finish();
     if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
         text += QLatin1Char('\n');
     replace(block, index, std::move(text));
