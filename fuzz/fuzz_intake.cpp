@@ -18,11 +18,11 @@
 // selection: whatever server they name is a host name or an IP address that stands in that line.
 #include "fuzzapp.h"
 
+#include "host/hostname.h"
 #include "platform/textbox.h"
 #include "platform/wiretext.h"
 #include "query/query.h"
-#include "host/hostname.h"
-#include "ui/referral.h"
+#include "rdap/referral.h"
 
 #include <QByteArray>
 #include <QString>

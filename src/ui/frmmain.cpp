@@ -9,8 +9,8 @@
 #include "platform/textbox.h"
 #include "platform/updown.h"
 #include "platform/winsock.h"
+#include "rdap/referral.h"
 #include "readas.h"
-#include "referral.h"
 #include "twips.h"
 
 #include <QCheckBox>

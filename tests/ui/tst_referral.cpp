@@ -1,5 +1,5 @@
 #include "fakewhois.h"
-#include "ui/referral.h"
+#include "rdap/referral.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
