@@ -16,12 +16,16 @@
 // is read again in one of the sets of "Read as" (each of which reads any bytes, in any pieces, as
 // it reads them whole). The referral rules read every received and every shown line, also as a
 // selection: whatever server they name is a host name or an IP address that stands in that line.
+// The rules of "auto" read the whole text as IANA's answer and as a registry's (WHOIS, and RDAP
+// text): whatever they ask next is such a server, stands in the text, and is neither IANA's nor
+// the registry's own.
 #include "fuzzapp.h"
 
 #include "host/hostname.h"
 #include "platform/textbox.h"
 #include "platform/wiretext.h"
 #include "query/query.h"
+#include "rdap/lookup.h"
 #include "rdap/referral.h"
 
 #include <QByteArray>
@@ -86,6 +90,59 @@ void checkReferral(QStringView line) {
                                          ? fromLine
                                          : referral::serverInSelection(line)),
                    "the selection comes before the line");
+}
+
+void checkNamed(const QString &server, QStringView text, const char *what) {
+    fuzzapp::check((host::isHostName(server) || host::isIpAddress(server)) &&
+                       text.contains(server, Qt::CaseInsensitive),
+                   what);
+}
+
+void checkLookup(QStringView text) {
+    const rdap::Query domain = rdap::queryFor(u"example.io");
+    const lookup::Ask iana = lookup::referredByIana(domain, u"example.io", text);
+    if (iana.way == lookup::Ask::Way::Whois) {
+        checkNamed(iana.server, text, "IANA's answer names a server it holds");
+        fuzzapp::check(iana.server.compare(lookup::IanaWhois, Qt::CaseInsensitive) != 0,
+                       "IANA's answer never leads back to IANA");
+    } else {
+        fuzzapp::check(iana.way == lookup::Ask::Way::None && !iana.line.isEmpty(),
+                       "IANA's answer naming no server ends the lookup with a line");
+    }
+
+    lookup::Ask registry;
+    registry.way = lookup::Ask::Way::Whois;
+    registry.server = QStringLiteral("whois.example.net");
+    lookup::Ask ianaAsk;
+    ianaAsk.way = lookup::Ask::Way::Whois;
+    ianaAsk.server = QString(lookup::IanaWhois);
+    const QStringList asked = {lookup::serverKey(ianaAsk), lookup::serverKey(registry)};
+    const lookup::Ask byWhois =
+        lookup::registrar(domain, u"example.io", registry, QUrl(), text, asked);
+    if (byWhois.way != lookup::Ask::Way::None) {
+        fuzzapp::check(byWhois.way == lookup::Ask::Way::Whois, "a WHOIS registry leads to WHOIS");
+        checkNamed(byWhois.server, text, "the registry's answer names a server it holds");
+        fuzzapp::check(!asked.contains(lookup::serverKey(byWhois)), "never the same server twice");
+    }
+
+    lookup::Ask rdapRegistry;
+    rdapRegistry.way = lookup::Ask::Way::Rdap;
+    rdapRegistry.base = QUrl(QStringLiteral("https://rdap.example.net/"));
+    const lookup::Ask byRdap =
+        lookup::registrar(domain, u"example.io", rdapRegistry,
+                          QUrl(QStringLiteral("https://rdap.example.net/domain/example.io")), text,
+                          {lookup::serverKey(rdapRegistry)});
+    if (byRdap.way != lookup::Ask::Way::None) {
+        fuzzapp::check(byRdap.way == lookup::Ask::Way::Rdap, "an RDAP registry leads to RDAP");
+        fuzzapp::check(byRdap.base.scheme() == QLatin1String("https") &&
+                           byRdap.base.userInfo().isEmpty() &&
+                           text.contains(lookup::registrarBase(text)),
+                       "an https answer leads to an https base URL it holds, without user info");
+        checkNamed(byRdap.base.host(QUrl::EncodeUnicode), byRdap.base.toString(),
+                   "the base URL's host is a host name or an address");
+        fuzzapp::check(lookup::serverKey(byRdap) != lookup::serverKey(rdapRegistry),
+                       "never the same server twice");
+    }
 }
 
 // From an unknown server: UTF-8 up to the switch, then Windows-1252 (every byte back as it
@@ -192,6 +249,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     for (const QStringView line : QStringView(received).split(QLatin1Char('\n')))
         checkReferral(line);
+    checkLookup(received);
     for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
         checkReferral(block.text());
 

@@ -4,6 +4,9 @@
 //   bootstrap  which service answers it, from IANA's bootstrap registries (RFC 9224, RFC 8521)
 //   render     an answer as WHOIS-style text, one fact a line, every value of the answer shown
 //   Client     (client.h) fetches the bootstrap files and the answer with QNetworkAccessManager
+//   referral   (referral.h) the WHOIS server or RDAP service a line of an answer names
+//   lookup     (lookup.h) the rules of "auto": registry then registrar, over RDAP or WHOIS,
+//              with the own table of RDAP services IANA's bootstrap lacks (own-dns.json)
 //
 // Host names and addresses are checked by host/hostname.h, the library below this one.
 // Everything but Client is a plain function over Qt's JSON and URL types, testable without a
