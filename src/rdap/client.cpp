@@ -85,6 +85,7 @@ void Client::get(const QUrl &url, Stage stage) {
     m_reply = m_network->get(request);
     connect(m_reply, &QNetworkReply::readyRead, this, &Client::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &Client::onFinished);
+    Q_EMIT asking(url);
 }
 
 void Client::onReadyRead() {

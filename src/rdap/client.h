@@ -58,6 +58,8 @@ public:
     }
 
 Q_SIGNALS:
+    // A request for this URL (a bootstrap file or the answer) goes out.
+    void asking(const QUrl &url);
     // A piece of the answer (or of a bootstrap file) has arrived.
     void progress();
     // The query has ended; this is what to show.

@@ -122,6 +122,8 @@ frmMain::frmMain(QWidget *parent)
     controls.Winsock1 = Winsock1;
     m_query = new QueryForm(controls, *this, this);
     m_answers = new AnswerBlocks(txtSearchResult, Winsock1, this);
+    // "auto" asks several servers in turn: the status line names the one being asked.
+    connect(Winsock1, &Winsock::Status, lblStatus, &QLabel::setText);
 
     connect(btnSearch, &QPushButton::clicked, m_query, &QueryForm::btnSearch_Click);
     connect(btnCopy, &QPushButton::clicked, this, &frmMain::btnCopy_Click);

@@ -15,14 +15,17 @@ AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
     : QObject(parent)
     , m_box(box)
     , m_winsock(winsock) {
-    // The header stands in the box before the control connects; the answer follows it.
-    connect(m_winsock, &Winsock::Connected, this, [this] {
+    // The header stands in the box before the control connects; the answer follows it, and
+    // each further answer of the same query follows the one before.
+    auto begin = [this] {
         Block block;
         block.start = block.end = m_box->Text().size();
-        block.server = m_winsock->RemoteHost();
-        block.connection = m_winsock->ConnectionNumber();
+        block.server = m_winsock->AnswerServer();
+        block.answer = m_winsock->AnswerNumber();
         m_blocks.push_back(std::move(block));
-    });
+    };
+    connect(m_winsock, &Winsock::Connected, this, begin);
+    connect(m_winsock, &Winsock::AnswerBegins, this, begin);
     connect(m_winsock, &Winsock::BytesRead, this, [this](const QByteArray &bytes) {
         if (!m_blocks.empty() && receiving(m_blocks.back()))
             keep(m_blocks.back().bytes, bytes);
@@ -52,8 +55,7 @@ void AnswerBlocks::keep(QList<QByteArray> &chunks, QByteArrayView bytes) {
 }
 
 bool AnswerBlocks::receiving(const Block &block) const {
-    return block.connection == m_winsock->ConnectionNumber() &&
-           m_winsock->State() != Winsock::sckClosed;
+    return block.answer == m_winsock->AnswerNumber() && m_winsock->State() != Winsock::sckClosed;
 }
 
 int AnswerBlocks::blockAt(qsizetype at) const {
@@ -94,10 +96,12 @@ bool AnswerBlocks::readAs(qsizetype at, const QByteArray &set) {
         return false;
     Block &block = m_blocks[std::size_t(index)];
     AnswerDecoder decoder;
-    if (set.isEmpty())
-        decoder.reset(block.server);
-    else
+    if (!set.isEmpty())
         decoder.readAs(set);
+    else if (block.server.isEmpty())
+        decoder.readAs("UTF-8"); // RDAP text
+    else
+        decoder.reset(block.server);
     QString text;
     for (const QByteArray &chunk : std::as_const(block.bytes))
         text += decoder.take(chunk);

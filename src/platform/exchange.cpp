@@ -1,0 +1,208 @@
+#include "exchange.h"
+
+#include "rdap/client.h"
+#include "winsock.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+const QByteArray CutLine = "The rest of the answer was not read: it is larger than 64 MiB.\n";
+} // namespace
+
+rdap::Client *ExchangeSetup::rdap() {
+    if (!m_rdap) {
+        // Made on the first RDAP query: nothing of HTTP or TLS is loaded before one is asked.
+        m_rdap = new rdap::Client(owner);
+        if (testBootstrap.isValid())
+            m_rdap->setBootstrapBase(testBootstrap);
+        if (testTopLevel.isValid())
+            m_rdap->setTopLevelBase(testTopLevel);
+        m_rdap->setExtraCaCertificates(testCas);
+    }
+    return m_rdap;
+}
+
+QString Exchange::take(qint64 maxLen, QByteArray *bytes) {
+    *bytes = read(maxLen);
+    QString text = m_decoder.take(*bytes);
+    // Once nothing more can come, the last bytes can finish no sequence.
+    if (answerComplete() && waiting() == 0)
+        text += m_decoder.finish();
+    return text;
+}
+
+void Exchange::readAs(const QString &answerServer) {
+    m_answerServer = answerServer;
+    if (answerServer.isEmpty())
+        m_decoder.readAs("UTF-8");
+    else
+        m_decoder.reset(answerServer);
+}
+
+TcpExchange::TcpExchange(const QString &server, quint16 port, ExchangeSetup &setup, QObject *parent)
+    : Exchange(parent)
+    , m_server(server)
+    , m_port(port)
+    , m_setup(setup) {
+    readAs(server);
+}
+
+TcpExchange::~TcpExchange() {
+    abort();
+}
+
+void TcpExchange::abort() {
+    if (!m_socket)
+        return;
+    QTcpSocket *socket = std::exchange(m_socket, nullptr);
+    socket->disconnect(this);
+    socket->abort();
+    // Deleted later: this may run inside one of the socket's own signals.
+    socket->deleteLater();
+}
+
+bool TcpExchange::open() {
+    QString host = Winsock::resolverHost(m_server);
+    if (m_setup.useTestHosts && QHostAddress(host).isNull())
+        host = m_setup.testHosts.value(host.toLower());
+    if (host.isEmpty())
+        return false; // ends like a query to an unreachable server
+
+    auto *socket = new QTcpSocket(this);
+    m_socket = socket;
+    // Bounded pieces: however fast a server sends, each piece stays short, so the window keeps
+    // answering; the rest waits in the system's buffers, held back by TCP flow control.
+    socket->setReadBufferSize(MaxPiece);
+    connect(socket, &QTcpSocket::connected, this, [this] {
+        m_connected = true;
+        Q_EMIT status(QStringLiteral("Connected to ") + m_server);
+        Q_EMIT opened();
+    });
+    connect(socket, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
+        if (state == QAbstractSocket::UnconnectedState && !m_connected)
+            Q_EMIT failed(); // refused, unreachable or not resolved
+    });
+    connect(socket, &QTcpSocket::readyRead, this, [this] {
+        if (!m_closed && m_socket->bytesAvailable() > 0)
+            Q_EMIT arrived(waiting());
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this] {
+        // A close or a reset by the server; announced from the event loop, not from inside the
+        // socket's own signal, so that the handler may close.
+        QMetaObject::invokeMethod(this, &TcpExchange::onRemoteClosed, Qt::QueuedConnection);
+    });
+    Q_EMIT status(QStringLiteral("Connecting .... ") + m_server);
+    socket->connectToHost(host, m_setup.testPort != 0 ? m_setup.testPort : m_port);
+    return true;
+}
+
+void TcpExchange::onRemoteClosed() {
+    if (m_closed)
+        return;
+    m_closed = true;
+    Q_EMIT finished();
+}
+
+void TcpExchange::send(const QString &data) {
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->write(WireText::queryBytes(data, m_server));
+}
+
+qint64 TcpExchange::waiting() const {
+    if (!m_tail.isEmpty())
+        return m_tail.size();
+    if (!m_socket || m_taken >= MaxAnswer)
+        return 0;
+    return std::min(m_socket->bytesAvailable(), MaxAnswer - m_taken);
+}
+
+QByteArray TcpExchange::read(qint64 maxLen) {
+    if (!m_tail.isEmpty()) {
+        const QByteArray tail = m_tail.first(std::min<qint64>(maxLen, m_tail.size()));
+        m_tail.remove(0, tail.size());
+        return tail;
+    }
+    if (!m_socket || m_taken >= MaxAnswer)
+        return {};
+    QByteArray bytes = m_socket->read(std::min(maxLen, MaxAnswer - m_taken));
+    m_taken += bytes.size();
+    if (m_taken >= MaxAnswer && !m_closed) {
+        // Enough: the rest is not read, and the answer ends as at the server's close.
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_taken = MaxAnswer;
+        m_tail = (bytes.endsWith('\n') ? QByteArray() : QByteArray("\n")) + CutLine;
+        m_closed = true;
+        QMetaObject::invokeMethod(this, &Exchange::finished, Qt::QueuedConnection);
+    }
+    return bytes;
+}
+
+RdapExchange::RdapExchange(const QString &server, ExchangeSetup &setup, QObject *parent)
+    : Exchange(parent)
+    , m_server(server)
+    , m_setup(setup) {
+    readAs(QString());
+}
+
+RdapExchange::~RdapExchange() {
+    abort();
+}
+
+void RdapExchange::abort() {
+    if (!m_client)
+        return;
+    m_client->disconnect(this);
+    if (m_answering)
+        m_client->abort();
+    m_answering = false;
+}
+
+bool RdapExchange::open() {
+    // HTTP has no connection of its own to announce: the request goes out with send().
+    QMetaObject::invokeMethod(this, &Exchange::opened, Qt::QueuedConnection);
+    return true;
+}
+
+void RdapExchange::send(const QString &data) {
+    QStringView query(data);
+    if (query.endsWith(u"\r\n"))
+        query.chop(2);
+    ask(WireText::aceNames(query));
+}
+
+void RdapExchange::ask(const QString &text) {
+    m_client = m_setup.rdap();
+    // One request at a time: the client's signals reach the exchange that asked last.
+    m_client->disconnect(this);
+    connect(m_client, &rdap::Client::progress, this, [this] {
+        if (!m_host.isEmpty())
+            Q_EMIT status(QStringLiteral("Connected to ") + std::exchange(m_host, QString()));
+        Q_EMIT arrived(0);
+    });
+    connect(m_client, &rdap::Client::finished, this, [this](const QByteArray &text) {
+        m_client->disconnect(this);
+        m_answering = false;
+        m_text = text;
+        m_read = 0;
+        m_done = true;
+        Q_EMIT arrived(m_text.size());
+        Q_EMIT finished();
+    });
+    connect(m_client, &rdap::Client::asking, this, [this](const QUrl &url) {
+        m_host = url.host();
+        Q_EMIT status(QStringLiteral("Connecting .... ") + m_host);
+    });
+    m_answering = true;
+    m_client->start(m_server, text);
+}
+
+QByteArray RdapExchange::read(qint64 maxLen) {
+    const QByteArray bytes = m_text.mid(m_read, maxLen);
+    m_read += bytes.size();
+    return bytes;
+}

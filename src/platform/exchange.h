@@ -1,0 +1,213 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSslCertificate>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include "rdap/lookup.h"
+#include "wiretext.h"
+
+#include <deque>
+
+class QTcpSocket;
+namespace rdap {
+class Client;
+}
+
+// What the control's test seams and its one RDAP client are, shared by every way of asking.
+struct ExchangeSetup {
+    quint16 testPort = 0;
+    bool useTestHosts = false;
+    QHash<QString, QString> testHosts;
+    QUrl testBootstrap;
+    QUrl testTopLevel;
+    QList<QSslCertificate> testCas;
+    // The control, which owns the RDAP client.
+    QObject *owner = nullptr;
+    // Made on the first RDAP query and kept: it holds the bootstrap files.
+    rdap::Client *rdap();
+
+private:
+    QPointer<rdap::Client> m_rdap;
+};
+
+// What answers a query beneath the TCP control: one way of asking. The control opens it, sends
+// it the query once it is open, takes the answers' bytes as they become waiting and reads them
+// as text by the rules of the answer they belong to, and announces the end once every answer
+// has been taken. One answer after another; each begins with answerBegins(), except the first.
+class Exchange : public QObject {
+    Q_OBJECT
+public:
+    explicit Exchange(QObject *parent)
+        : QObject(parent) {}
+
+    // Starts asking; opened() follows once the query may be sent. A server text that cannot be
+    // used gives false, and nothing follows.
+    virtual bool open() = 0;
+    // The query as SendData has it, with its CR LF.
+    virtual void send(const QString &data) = 0;
+    // Stops at once: no signal follows.
+    virtual void abort() = 0;
+    // Bytes of the current answer waiting to be taken.
+    virtual qint64 waiting() const = 0;
+    // Takes up to maxLen of them, as they came.
+    virtual QByteArray read(qint64 maxLen) = 0;
+    // True once the current answer has no more bytes to come.
+    virtual bool answerComplete() const = 0;
+    // Moves on to the next answer when one is complete and the current one taken; false if
+    // none is ready (yet).
+    virtual bool nextAnswer() { return false; }
+    // True once every answer is complete: nothing else will come.
+    virtual bool ended() const = 0;
+
+    // The current answer's bytes as text, read by its rules (or by the decoder the user chose);
+    // the bytes a complete answer leaves unfinished come at its end.
+    QString take(qint64 maxLen, QByteArray *bytes);
+    qsizetype held() const { return m_decoder.held(); }
+    void setDecoder(AnswerDecoder decoder) { m_decoder = std::move(decoder); }
+    // How an answer from this server is read when the user has chosen no set: a WHOIS server's
+    // own rules, or UTF-8 for RDAP (empty).
+    QString answerServer() const { return m_answerServer; }
+
+Q_SIGNALS:
+    void opened();
+    // The connection failed before it stood (refused, unreachable, not resolved).
+    void failed();
+    // Bytes are waiting (0: a sign of life only).
+    void arrived(qint64 waiting);
+    // The current answer is complete, or, with ended(), every one.
+    void finished();
+    // Where a lookup of several steps stands: "Connecting .... host", "Connected to host".
+    void status(const QString &line);
+
+protected:
+    void readAs(const QString &answerServer);
+
+    AnswerDecoder m_decoder;
+    QString m_answerServer;
+};
+
+// WHOIS: one TCP exchange on port 43 (the test port in tests), its answer read by the server's
+// character-set rules and cut at Winsock's limit.
+class TcpExchange : public Exchange {
+    Q_OBJECT
+public:
+    TcpExchange(const QString &server, quint16 port, ExchangeSetup &setup, QObject *parent);
+    ~TcpExchange() override;
+
+    bool open() override;
+    void send(const QString &data) override;
+    void abort() override;
+    qint64 waiting() const override;
+    QByteArray read(qint64 maxLen) override;
+    bool answerComplete() const override { return m_closed; }
+    bool ended() const override { return answerComplete(); }
+
+    // The most bytes one answer is read to; what follows is not read.
+    static constexpr qint64 MaxAnswer = 64 * 1024 * 1024;
+    // The most bytes one piece announces.
+    static constexpr qint64 MaxPiece = 256 * 1024;
+
+private:
+    void onRemoteClosed();
+
+    QString m_server;
+    quint16 m_port;
+    ExchangeSetup &m_setup;
+    QTcpSocket *m_socket = nullptr;
+    bool m_connected = false;
+    bool m_closed = false;
+    qint64 m_taken = 0;
+    // What stands after the answer once it is cut at MaxAnswer, handed up like its last bytes.
+    QByteArray m_tail;
+};
+
+// One RDAP request (with the bootstrap file it needs): its text, rendered, read as UTF-8.
+class RdapExchange : public Exchange {
+    Q_OBJECT
+public:
+    RdapExchange(const QString &server, ExchangeSetup &setup, QObject *parent);
+    ~RdapExchange() override;
+
+    bool open() override;
+    void send(const QString &data) override;
+    void abort() override;
+    qint64 waiting() const override { return m_done ? m_text.size() - m_read : 0; }
+    QByteArray read(qint64 maxLen) override;
+    bool answerComplete() const override { return m_done; }
+    bool ended() const override { return m_done && m_read == m_text.size(); }
+
+    // Asks the query text (IDN words in ACE) at once, without waiting for send().
+    void ask(const QString &text);
+    // The client's word on how the request ended, and its text whole (valid once finished).
+    const QByteArray &text() const { return m_text; }
+    rdap::Client *client() const { return m_client; }
+
+private:
+    QString m_server;
+    QString m_host; // of the request going out
+    ExchangeSetup &m_setup;
+    rdap::Client *m_client = nullptr;
+    QByteArray m_text;
+    qsizetype m_read = 0;
+    bool m_done = false;
+    bool m_answering = false;
+};
+
+// "auto": the registry and then the registrar, each asked the way the lookup rules name, one
+// TCP or RDAP exchange at a time. Each answer is handed up once it is complete, so that a
+// registrar that fails or stays silent never takes the registry's answer with it.
+class LookupExchange : public Exchange {
+    Q_OBJECT
+public:
+    LookupExchange(ExchangeSetup &setup, QObject *parent);
+    ~LookupExchange() override;
+
+    bool open() override;
+    void send(const QString &data) override;
+    void abort() override;
+    qint64 waiting() const override;
+    QByteArray read(qint64 maxLen) override;
+    bool answerComplete() const override;
+    bool nextAnswer() override;
+    bool ended() const override;
+
+private:
+    enum class Step { Idle, Bootstrap, Registry, Iana, Registrar, Done };
+    struct Answer {
+        QString server; // whose rules read it; empty: UTF-8
+        QByteArray bytes;
+        qsizetype read = 0;
+    };
+
+    void askRdap(Step step, const QString &server);
+    void askWhois(Step step, const lookup::Ask &ask);
+    void onStepEnded();
+    void afterRdap(RdapExchange *rdap);
+    void afterWhois(const QByteArray &bytes);
+    void registrarStep(const lookup::Ask &registry, const QUrl &answeredBy,
+                       const QString &registryText);
+    void hand(const QString &server, QByteArray bytes);
+    void finish();
+    void dropStep();
+
+    ExchangeSetup &m_setup;
+    Step m_step = Step::Idle;
+    Exchange *m_current = nullptr;
+    QByteArray m_collected; // the bytes of the step in progress
+    QString m_typed;        // the query as typed
+    QString m_ace;          // and with IDN words in ACE form
+    rdap::Query m_query;
+    lookup::Ask m_registry;
+    QStringList m_asked;          // lookup::serverKey of every server asked
+    QByteArray m_before;          // lines shown before the registry's answer
+    std::deque<Answer> m_answers; // front: the one being taken
+    bool m_started = false;
+    bool m_done = false;
+};
