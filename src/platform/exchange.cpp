@@ -9,10 +9,6 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-const QByteArray CutLine = "The rest of the answer was not read: it is larger than 64 MiB.\n";
-} // namespace
-
 rdap::Client *ExchangeSetup::rdap() {
     if (!m_rdap) {
         // Made on the first RDAP query: nothing of HTTP or TLS is loaded before one is asked.
@@ -26,19 +22,28 @@ rdap::Client *ExchangeSetup::rdap() {
     return m_rdap;
 }
 
-QString Exchange::take(qint64 maxLen, QByteArray *bytes) {
+QString Exchange::take(qint64 maxLen, QByteArray *bytes, QString *added) {
     *bytes = read(maxLen);
     QString text = m_decoder.take(*bytes);
     // Once nothing more can come, the last bytes can finish no sequence.
-    if (answerComplete() && waiting() == 0)
+    if (answerComplete() && waiting() == 0) {
         text += m_decoder.finish();
+        if (!m_addedGiven && !m_added.isEmpty()) {
+            m_addedGiven = true;
+            text += m_added;
+            *added = m_added;
+        }
+    }
     return text;
 }
 
-void Exchange::readAs(const QString &answerServer) {
+void Exchange::readBy(const QString &answerServer, bool utf8Text, const QString &added) {
     m_answerServer = answerServer;
-    if (answerServer.isEmpty())
-        m_decoder.readAs("UTF-8");
+    m_utf8Text = utf8Text;
+    m_added = added;
+    m_addedGiven = false;
+    if (utf8Text)
+        m_decoder.readUtf8Text();
     else
         m_decoder.reset(answerServer);
 }
@@ -48,7 +53,13 @@ TcpExchange::TcpExchange(const QString &server, quint16 port, ExchangeSetup &set
     , m_server(server)
     , m_port(port)
     , m_setup(setup) {
-    readAs(server);
+    readBy(server, false);
+}
+
+const QString &TcpExchange::CutLine() {
+    static const QString line =
+        QStringLiteral("The rest of the answer was not read: it is larger than 64 MiB.");
+    return line;
 }
 
 TcpExchange::~TcpExchange() {
@@ -87,8 +98,12 @@ bool TcpExchange::open() {
             Q_EMIT failed(); // refused, unreachable or not resolved
     });
     connect(socket, &QTcpSocket::readyRead, this, [this] {
-        if (!m_closed && m_socket->bytesAvailable() > 0)
-            Q_EMIT arrived(waiting());
+        if (m_closed || cutIfFull() || waiting() <= 0)
+            return;
+        Q_EMIT arrived(waiting());
+        // The piece that reached the limit may leave bytes behind that no new readyRead
+        // announces.
+        cutIfFull();
     });
     connect(socket, &QTcpSocket::disconnected, this, [this] {
         // A close or a reset by the server; announced from the event loop, not from inside the
@@ -107,38 +122,41 @@ void TcpExchange::onRemoteClosed() {
     Q_EMIT finished();
 }
 
+bool TcpExchange::cutIfFull() {
+    if (m_taken < MaxAnswer || !m_socket || m_socket->bytesAvailable() == 0)
+        return false;
+    // More than the limit has come: nothing more is read, and the close tells the server so.
+    abort();
+    m_added =
+        (m_lastByte == '\n' ? QString() : QStringLiteral("\n")) + CutLine() + QLatin1Char('\n');
+    if (!m_closed) {
+        m_closed = true;
+        // Announced from the event loop, like a server's close.
+        QMetaObject::invokeMethod(this, &Exchange::finished, Qt::QueuedConnection);
+    }
+    return true;
+}
+
 void TcpExchange::send(const QString &data) {
     if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
         m_socket->write(WireText::queryBytes(data, m_server));
 }
 
 qint64 TcpExchange::waiting() const {
-    if (!m_tail.isEmpty())
-        return m_tail.size();
-    if (!m_socket || m_taken >= MaxAnswer)
+    if (!m_socket)
         return 0;
     return std::min(m_socket->bytesAvailable(), MaxAnswer - m_taken);
 }
 
 QByteArray TcpExchange::read(qint64 maxLen) {
-    if (!m_tail.isEmpty()) {
-        const QByteArray tail = m_tail.first(std::min<qint64>(maxLen, m_tail.size()));
-        m_tail.remove(0, tail.size());
-        return tail;
-    }
-    if (!m_socket || m_taken >= MaxAnswer)
+    if (!m_socket)
         return {};
     QByteArray bytes = m_socket->read(std::min(maxLen, MaxAnswer - m_taken));
     m_taken += bytes.size();
-    if (m_taken >= MaxAnswer && !m_closed) {
-        // Enough: the rest is not read, and the answer ends as at the server's close.
-        m_socket->disconnect(this);
-        m_socket->abort();
-        m_taken = MaxAnswer;
-        m_tail = (bytes.endsWith('\n') ? QByteArray() : QByteArray("\n")) + CutLine;
-        m_closed = true;
-        QMetaObject::invokeMethod(this, &Exchange::finished, Qt::QueuedConnection);
-    }
+    if (!bytes.isEmpty())
+        m_lastByte = bytes.back();
+    // At the limit, with more waiting (also after the server's close): the answer is cut.
+    cutIfFull();
     return bytes;
 }
 
@@ -146,7 +164,7 @@ RdapExchange::RdapExchange(const QString &server, ExchangeSetup &setup, QObject 
     : Exchange(parent)
     , m_server(server)
     , m_setup(setup) {
-    readAs(QString());
+    readBy(server, false);
 }
 
 RdapExchange::~RdapExchange() {
@@ -184,9 +202,14 @@ void RdapExchange::ask(const QString &text) {
             Q_EMIT status(QStringLiteral("Connected to ") + std::exchange(m_host, QString()));
         Q_EMIT arrived(0);
     });
-    connect(m_client, &rdap::Client::finished, this, [this](const QByteArray &text) {
+    connect(m_client, &rdap::Client::finished, this, [this](const QByteArray &text, bool utf8) {
         m_client->disconnect(this);
         m_answering = false;
+        // Rendered text is UTF-8 by construction: a value holding ESC $ B, say, is text, not an
+        // ISO-2022-JP designation. A set the user chose is kept.
+        m_utf8Text = utf8;
+        if (utf8 && m_decoder.automatic())
+            m_decoder.readUtf8Text();
         m_text = text;
         m_read = 0;
         m_done = true;

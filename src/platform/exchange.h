@@ -67,13 +67,16 @@ public:
     virtual bool ended() const = 0;
 
     // The current answer's bytes as text, read by its rules (or by the decoder the user chose);
-    // the bytes a complete answer leaves unfinished come at its end.
-    QString take(qint64 maxLen, QByteArray *bytes);
-    qsizetype held() const { return m_decoder.held(); }
+    // the bytes a complete answer leaves unfinished come at its end, and then the text the
+    // answer ends with beyond its bytes (a cut's line), which also goes to `added`.
+    QString take(qint64 maxLen, QByteArray *bytes, QString *added);
+    // What a complete answer still has to hand up once its bytes are taken.
+    qsizetype unfinished() const { return m_decoder.held() + (m_addedGiven ? 0 : m_added.size()); }
     void setDecoder(AnswerDecoder decoder) { m_decoder = std::move(decoder); }
-    // How an answer from this server is read when the user has chosen no set: a WHOIS server's
-    // own rules, or UTF-8 for RDAP (empty).
+    // How the current answer is read when the user has chosen no set: by the rules of this
+    // server (AnswerDecoder::reset), or, for text of Lumbra's own writing, as UTF-8 alone.
     QString answerServer() const { return m_answerServer; }
+    bool utf8Text() const { return m_utf8Text; }
 
 Q_SIGNALS:
     void opened();
@@ -87,10 +90,14 @@ Q_SIGNALS:
     void status(const QString &line);
 
 protected:
-    void readAs(const QString &answerServer);
+    // The next answer is read by these rules, and ends with `added`.
+    void readBy(const QString &answerServer, bool utf8Text, const QString &added = QString());
 
     AnswerDecoder m_decoder;
     QString m_answerServer;
+    bool m_utf8Text = false;
+    QString m_added;
+    bool m_addedGiven = false;
 };
 
 // WHOIS: one TCP exchange on port 43 (the test port in tests), its answer read by the server's
@@ -109,13 +116,18 @@ public:
     bool answerComplete() const override { return m_closed; }
     bool ended() const override { return answerComplete(); }
 
-    // The most bytes one answer is read to; what follows is not read.
+    // The most bytes one answer is read to; what follows is not read, and CutLine ends it.
     static constexpr qint64 MaxAnswer = 64 * 1024 * 1024;
+    static const QString &CutLine();
     // The most bytes one piece announces.
     static constexpr qint64 MaxPiece = 256 * 1024;
 
+    // The text a cut answer ends with (empty while it is not cut).
+    const QString &cutText() const { return m_added; }
+
 private:
     void onRemoteClosed();
+    bool cutIfFull();
 
     QString m_server;
     quint16 m_port;
@@ -124,8 +136,7 @@ private:
     bool m_connected = false;
     bool m_closed = false;
     qint64 m_taken = 0;
-    // What stands after the answer once it is cut at MaxAnswer, handed up like its last bytes.
-    QByteArray m_tail;
+    char m_lastByte = '\n';
 };
 
 // One RDAP request (with the bootstrap file it needs): its text, rendered, read as UTF-8.
@@ -145,7 +156,7 @@ public:
 
     // Asks the query text (IDN words in ACE) at once, without waiting for send().
     void ask(const QString &text);
-    // The client's word on how the request ended, and its text whole (valid once finished).
+    // The text whole (valid once finished).
     const QByteArray &text() const { return m_text; }
     rdap::Client *client() const { return m_client; }
 
@@ -181,8 +192,10 @@ public:
 private:
     enum class Step { Idle, Bootstrap, Registry, Iana, Registrar, Done };
     struct Answer {
-        QString server; // whose rules read it; empty: UTF-8
+        QString server; // whose rules read it
+        bool utf8Text = false;
         QByteArray bytes;
+        QString added; // a cut's line after the bytes
         qsizetype read = 0;
     };
 
@@ -193,7 +206,8 @@ private:
     void afterWhois(const QByteArray &bytes);
     void registrarStep(const lookup::Ask &registry, const QUrl &answeredBy,
                        const QString &registryText);
-    void hand(const QString &server, QByteArray bytes);
+    void hand(const QString &server, bool utf8Text, QByteArray bytes,
+              const QString &added = QString());
     void finish();
     void dropStep();
 

@@ -123,12 +123,13 @@ void LookupExchange::afterRdap(RdapExchange *rdap) {
         m_asked << lookup::serverKey(asked);
     const bool answered = outcome == rdap::Client::Outcome::Answer && client->status() == 200;
     const QUrl answeredBy = client->answeredBy();
+    const bool utf8 = rdap->utf8Text();
     if (m_step == Step::Registrar) {
-        hand(QString(), text);
+        hand(QString(), utf8, text);
         finish();
         return;
     }
-    hand(QString(), std::exchange(m_before, QByteArray()) + text);
+    hand(QString(), utf8, std::exchange(m_before, QByteArray()) + text);
     if (answered)
         registrarStep(asked, answeredBy, QString::fromUtf8(text));
     else
@@ -138,6 +139,7 @@ void LookupExchange::afterRdap(RdapExchange *rdap) {
 void LookupExchange::afterWhois(const QByteArray &bytes) {
     const auto *tcp = qobject_cast<TcpExchange *>(m_current);
     const QString server = tcp ? tcp->answerServer() : QString();
+    const QString cut = tcp ? tcp->cutText() : QString();
     if (m_step == Step::Iana) {
         // IANA's answer is not shown, as the bootstrap files are not: only where it points.
         AnswerDecoder decoder;
@@ -145,7 +147,8 @@ void LookupExchange::afterWhois(const QByteArray &bytes) {
         const QString answer = decoder.take(bytes) + decoder.finish();
         const lookup::Ask next = lookup::referredByIana(m_query, m_typed, answer);
         if (next.way == lookup::Ask::Way::None) {
-            hand(QString(), std::exchange(m_before, QByteArray()) + next.line.toUtf8() + '\n');
+            hand(QString(), false,
+                 std::exchange(m_before, QByteArray()) + next.line.toUtf8() + '\n');
             finish();
             return;
         }
@@ -155,11 +158,11 @@ void LookupExchange::afterWhois(const QByteArray &bytes) {
     }
     const QByteArray line = "WHOIS " + server.toUtf8() + '\n';
     if (m_step == Step::Registrar) {
-        hand(server, line + bytes);
+        hand(server, false, line + bytes, cut);
         finish();
         return;
     }
-    hand(server, std::exchange(m_before, QByteArray()) + line + bytes);
+    hand(server, false, std::exchange(m_before, QByteArray()) + line + bytes, cut);
     AnswerDecoder decoder;
     decoder.reset(server);
     registrarStep(m_registry, QUrl(), decoder.take(bytes) + decoder.finish());
@@ -183,15 +186,19 @@ void LookupExchange::registrarStep(const lookup::Ask &registry, const QUrl &answ
     }
 }
 
-void LookupExchange::hand(const QString &server, QByteArray bytes) {
+void LookupExchange::hand(const QString &server, bool utf8Text, QByteArray bytes,
+                          const QString &added) {
     if (!m_answers.empty()) {
         // The registrar's answer follows the registry's after one empty line.
-        const QByteArray &before = m_answers.back().bytes;
-        bytes.prepend(before.isEmpty() || before.endsWith('\n') ? "\n" : "\n\n");
+        const Answer &before = m_answers.back();
+        const bool ended = before.added.isEmpty()
+                               ? before.bytes.isEmpty() || before.bytes.endsWith('\n')
+                               : before.added.endsWith(QLatin1Char('\n'));
+        bytes.prepend(ended ? "\n" : "\n\n");
     } else {
-        readAs(server);
+        readBy(server, utf8Text, added);
     }
-    m_answers.push_back({server, std::move(bytes), 0});
+    m_answers.push_back({server, utf8Text, std::move(bytes), added, 0});
     Q_EMIT arrived(waiting());
 }
 
@@ -227,7 +234,8 @@ bool LookupExchange::nextAnswer() {
     if (m_answers.size() < 2 || waiting() > 0)
         return false;
     m_answers.pop_front();
-    readAs(m_answers.front().server);
+    const Answer &next = m_answers.front();
+    readBy(next.server, next.utf8Text, next.added);
     return true;
 }
 

@@ -108,10 +108,11 @@ void Winsock::handUp(quint64 request) {
             return;
         }
     }
-    if (m_exchange->answerComplete() && m_exchange->held() > 0) {
+    if (m_exchange->answerComplete() && m_exchange->unfinished() > 0) {
         // A sequence left unfinished will never be completed now: its bytes are announced on
-        // their own, to be read as Windows-1252 (U+FFFD in another set), so nothing is lost.
-        Q_EMIT DataArrival(bytesTotal(m_exchange->held()));
+        // their own, to be read as Windows-1252 (U+FFFD in another set), so nothing is lost;
+        // so is the line of a cut answer.
+        Q_EMIT DataArrival(bytesTotal(m_exchange->unfinished()));
         if (!current(request))
             return;
     }
@@ -137,14 +138,21 @@ bool Winsock::GetData(QString &data, int type, qint32 maxLen) {
         return false;
     // Every byte of an answer, whichever way it was asked, is read here and only here.
     QByteArray bytes;
-    data = m_exchange->take(maxLen, &bytes);
+    QString added;
+    data = m_exchange->take(maxLen, &bytes, &added);
     if (!bytes.isEmpty())
         Q_EMIT BytesRead(bytes);
+    if (!added.isEmpty())
+        Q_EMIT TextAdded(added);
     return true;
 }
 
 QString Winsock::AnswerServer() const {
     return m_exchange ? m_exchange->answerServer() : QString();
+}
+
+bool Winsock::AnswerIsUtf8Text() const {
+    return m_exchange && m_exchange->utf8Text();
 }
 
 void Winsock::SetAnswerDecoder(AnswerDecoder decoder) {

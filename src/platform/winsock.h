@@ -46,6 +46,10 @@ public:
     static constexpr int vbString = 8;
     // The most bytes one DataArrival announces.
     static constexpr qint64 MaxPiece = TcpExchange::MaxPiece;
+    // The most bytes of one WHOIS answer that are read; past them the connection is closed and
+    // CutLine ends the text. An RDAP answer has the same limit (rdap::Client::MaxBody).
+    static constexpr qint64 MaxAnswer = TcpExchange::MaxAnswer;
+    static const QString &CutLine() { return TcpExchange::CutLine(); }
 
     explicit Winsock(QObject *parent = nullptr);
     ~Winsock() override;
@@ -69,19 +73,24 @@ public:
     // 0 bytes, and each answer, once complete, arrives like a WHOIS answer; then Closed.
     void SendData(const QString &data);
     // Takes up to maxLen received bytes as text: a WHOIS answer by AnswerDecoder's rules, in
-    // the set of its server where the table names one; RDAP text as UTF-8. Bytes that end
-    // inside a character come with the next piece; those still unfinished when the answer ends
-    // come, as Windows-1252 (U+FFFD in another set), with a last DataArrival. False (data
-    // untouched) when there is no connection to read from or the type is not text.
+    // the set of its server where the table names one; an RDAP answer's rendering as UTF-8
+    // alone. Bytes that end inside a character come with the next piece; those still unfinished
+    // when the answer ends come, as Windows-1252 (U+FFFD in another set), with a last
+    // DataArrival. A WHOIS answer longer than MaxAnswer ends after its first MaxAnswer bytes
+    // with CutLine on a line of its own, as if the server had closed. False (data untouched)
+    // when there is no connection to read from or the type is not text.
     bool GetData(QString &data, int type, qint32 maxLen);
     // Ends the connection (or the RDAP request) in any state. No notification of it follows.
     void Close();
 
     // Counts the answers begun: it changes with every Connect and with every AnswerBegins.
     quint64 AnswerNumber() const { return m_answerNumber; }
-    // Whose rules read the current answer when the user chose no set: a WHOIS server's
-    // (AnswerDecoder::reset), or, when empty, UTF-8 alone (RDAP).
+    // Whose rules read the current answer when the user chose no set (AnswerDecoder::reset).
     QString AnswerServer() const;
+    // True when the current answer is text of Lumbra's own writing in UTF-8 (an RDAP answer's
+    // rendering), which no WHOIS character-set rule may read: "Read as" > "Automatic" reads
+    // it with AnswerDecoder::readUtf8Text.
+    bool AnswerIsUtf8Text() const;
     // The rest of the current answer is read by this decoder, which has already read every byte
     // GetData took of it so far (the user chose another set to read it in).
     void SetAnswerDecoder(AnswerDecoder decoder);
@@ -114,6 +123,9 @@ Q_SIGNALS:
     void Closed();
     // The bytes one GetData took, as they came, before they are read as text.
     void BytesRead(const QByteArray &bytes);
+    // Text that GetData handed out beyond the answer's bytes: the cut at MaxAnswer (its line
+    // end and CutLine), so that the answer read again in another set keeps it.
+    void TextAdded(const QString &text);
     // Another answer of the same query begins ("auto": the registrar's after the registry's).
     void AnswerBegins();
     // Where the lookup of "auto" stands: "Connecting .... host", "Connected to host".

@@ -334,6 +334,8 @@ QString AnswerDecoder::take(QByteArrayView bytes) {
         return WireText::fromWindows1252(bytes);
     if (m_mode == Mode::Other)
         return m_other->take(bytes);
+    if (m_mode == Mode::Utf8Text)
+        return takeUtf8Text(bytes);
     if (bytes.isEmpty())
         return {};
 
@@ -379,12 +381,36 @@ QString AnswerDecoder::take(QByteArrayView bytes) {
     return fromUtf8(bytes);
 }
 
+QString AnswerDecoder::takeUtf8Text(QByteArrayView bytes) {
+    QByteArray joined;
+    if (!m_held.isEmpty()) {
+        joined = std::exchange(m_held, QByteArray());
+        joined.append(bytes);
+        bytes = joined;
+    }
+    // Only a sequence cut by the end of the piece waits for the next one: a lead byte among the
+    // last three whose trail bytes run to the end, fewer than it needs.
+    qsizetype keep = bytes.size();
+    for (qsizetype i = bytes.size() - 1; i >= 0 && i >= bytes.size() - 3; --i) {
+        const auto b = static_cast<uint8_t>(bytes[i]);
+        if ((b & 0xC0) == 0x80)
+            continue;
+        if (b >= 0xC2 && b <= 0xF4 && bytes.size() - i <= U8_COUNT_TRAIL_BYTES(b))
+            keep = i;
+        break;
+    }
+    m_held = bytes.sliced(keep).toByteArray();
+    return fromUtf8(bytes.first(keep));
+}
+
 QString AnswerDecoder::finish() {
     if (m_mode == Mode::Other)
         return m_other->finish();
     if (m_held.isEmpty())
         return {};
     const QByteArray held = std::exchange(m_held, QByteArray());
+    if (m_mode == Mode::Utf8Text)
+        return fromUtf8(held);
     // The start of an escape sequence is ASCII: still UTF-8.
     if (held.front() == '\x1b')
         return fromUtf8(held);
@@ -394,6 +420,7 @@ QString AnswerDecoder::finish() {
 void AnswerDecoder::reset(QStringView server) {
     m_held.clear();
     m_utf8Chars = 0;
+    m_chosen = false;
     const QByteArray set = WireText::answerSet(server);
     m_mode = set.isEmpty() ? Mode::Utf8 : Mode::Other;
     m_other = set.isEmpty() ? nullptr : std::make_unique<IcuReader>(set);
@@ -402,7 +429,13 @@ void AnswerDecoder::reset(QStringView server) {
 void AnswerDecoder::readAs(const QByteArray &set) {
     reset();
     m_mode = Mode::Other;
+    m_chosen = true;
     m_other = std::make_unique<IcuReader>(set);
+}
+
+void AnswerDecoder::readUtf8Text() {
+    reset();
+    m_mode = Mode::Utf8Text;
 }
 
 qsizetype AnswerDecoder::held() const {
@@ -410,12 +443,13 @@ qsizetype AnswerDecoder::held() const {
 }
 
 qsizetype AnswerDecoder::switchedAt() const {
-    return m_mode == Mode::Utf8 ? -1 : m_utf8Chars;
+    return m_mode == Mode::Utf8 || m_mode == Mode::Utf8Text ? -1 : m_utf8Chars;
 }
 
 QByteArray AnswerDecoder::charset() const {
     switch (m_mode) {
     case Mode::Utf8:
+    case Mode::Utf8Text:
         return "UTF-8";
     case Mode::Windows1252:
         return "windows-1252";

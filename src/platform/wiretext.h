@@ -59,6 +59,12 @@ public:
     // Ready for a new connection whose answer is read in the given set alone (one of
     // readAsSets); bytes that do not fit it become U+FFFD.
     void readAs(const QByteArray &set);
+    // Ready for text that is UTF-8 by definition (an RDAP answer as Lumbra renders it): read as
+    // UTF-8 alone, with no server's set, no ISO-2022-JP designation and no switch to
+    // Windows-1252; a bad sequence becomes U+FFFD.
+    void readUtf8Text();
+    // False once readAs has chosen a set: the user's choice, which the automatic rules keep.
+    bool automatic() const { return !m_chosen; }
 
     qsizetype held() const;
     // How many characters were handed out as UTF-8 before the answer switched to another set,
@@ -72,7 +78,9 @@ private:
     QString switchAt(QByteArrayView bytes, qsizetype at);
     QString switchTo(const QByteArray &set, QByteArrayView bytes, qsizetype at);
 
-    enum class Mode { Utf8, Windows1252, Other };
+    QString takeUtf8Text(QByteArrayView bytes);
+
+    enum class Mode { Utf8, Windows1252, Other, Utf8Text };
 
     // A byte-order mark is part of what the server sent, so it is kept as a character.
     QStringDecoder m_utf8{QStringConverter::Utf8, QStringConverter::Flag::Stateless |
@@ -80,5 +88,6 @@ private:
     QByteArray m_held;
     Mode m_mode = Mode::Utf8;
     qsizetype m_utf8Chars = 0;
+    bool m_chosen = false;
     std::unique_ptr<IcuReader> m_other;
 };

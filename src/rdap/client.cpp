@@ -104,7 +104,9 @@ void Client::onReadyRead() {
         m_body.truncate(MaxBody);
         m_cut = true;
         m_outcome = m_stage == Stage::Bootstrap ? Outcome::BootstrapFailed : Outcome::Answer;
-        end(answerText(m_reply));
+        bool utf8 = true;
+        const QByteArray text = answerText(m_reply, &utf8);
+        end(text, utf8);
         return;
     }
     Q_EMIT progress();
@@ -133,7 +135,9 @@ void Client::onFinished() {
     // The answer, or whatever kept the bootstrap file from being read (it is not kept, so
     // the next query fetches it again).
     m_outcome = m_stage == Stage::Bootstrap ? Outcome::BootstrapFailed : Outcome::Answer;
-    end(answerText(reply));
+    bool utf8 = true;
+    const QByteArray text = answerText(reply, &utf8);
+    end(text, utf8);
 }
 
 void Client::askService(const QJsonDocument &registry) {
@@ -148,12 +152,13 @@ void Client::askService(const QJsonDocument &registry) {
     get(requestUrl(*service, m_query), Stage::Answer);
 }
 
-void Client::end(const QByteArray &text) {
+void Client::end(const QByteArray &text, bool utf8) {
     abort();
-    Q_EMIT finished(text);
+    Q_EMIT finished(text, utf8);
 }
 
-QByteArray Client::answerText(QNetworkReply *reply) {
+QByteArray Client::answerText(QNetworkReply *reply, bool *utf8) {
+    *utf8 = true;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     // No HTTP answer at all (not resolved, refused, TLS, a redirect refused): Qt's word for it.
@@ -182,8 +187,10 @@ QByteArray Client::answerText(QNetworkReply *reply) {
     } else {
         rendered = !m_cut && renderAnswer(m_body, text);
     }
-    if (!rendered)
+    if (!rendered) {
         text += m_body;
+        *utf8 = false;
+    }
     if (m_cut) {
         endLine(text);
         text += "The rest of the answer was not read: it is larger than 64 MiB.\n";

@@ -62,8 +62,10 @@ Q_SIGNALS:
     void asking(const QUrl &url);
     // A piece of the answer (or of a bootstrap file) has arrived.
     void progress();
-    // The query has ended; this is what to show.
-    void finished(const QByteArray &text);
+    // The query has ended; this is what to show. `utf8` tells text that is all of Lumbra's own
+    // writing (the rendering, the status and error lines), UTF-8 by construction, from text that
+    // holds a body as the server sent it (not JSON, or cut), whose bytes no one has read yet.
+    void finished(const QByteArray &text, bool utf8);
 
 private:
     enum class Stage { Idle, Bootstrap, Answer };
@@ -72,8 +74,8 @@ private:
     void onReadyRead();
     void onFinished();
     void askService(const QJsonDocument &registry);
-    void end(const QByteArray &text);
-    QByteArray answerText(QNetworkReply *reply);
+    void end(const QByteArray &text, bool utf8 = true);
+    QByteArray answerText(QNetworkReply *reply, bool *utf8);
 
     QNetworkAccessManager *m_network;
     QNetworkReply *m_reply = nullptr;

@@ -325,6 +325,9 @@ void frmMain::btnExit_Click() {
 
 void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool onSelection) {
     QAction *first = menu->actions().value(0);
+    // The sweep asks the list's servers and ignores the server field; a hop during one would
+    // close the connection of the server being swept, whatever the check box says now.
+    const bool hopAllowed = chkAll->checkState() == Qt::Unchecked && !m_query->sweeping();
     const QString server =
         referral::serverToSearch(txtSearchResult->textCursor().selectedText(), onSelection, line);
     if (!server.isEmpty()) {
@@ -334,8 +337,7 @@ void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool
         search->setObjectName(QStringLiteral("mnuSearchServer"));
         search->setToolTip(QStringLiteral("Search the query text on this server, below the "
                                           "results shown"));
-        // The sweep asks the list's servers and ignores the server field.
-        search->setEnabled(chkAll->checkState() == Qt::Unchecked);
+        search->setEnabled(hopAllowed);
         connect(search, &QAction::triggered, m_query,
                 [this, server] { m_query->SearchOn(server); });
         menu->insertAction(first, search);
@@ -344,7 +346,7 @@ void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool
     auto *rdap = new QAction(QStringLiteral("Search with &RDAP"), menu);
     rdap->setObjectName(QStringLiteral("mnuSearchRdap"));
     rdap->setToolTip(QStringLiteral("Search the query text with RDAP, below the results shown"));
-    rdap->setEnabled(chkAll->checkState() == Qt::Unchecked);
+    rdap->setEnabled(hopAllowed);
     connect(rdap, &QAction::triggered, m_query,
             [this] { m_query->SearchOn(QStringLiteral("rdap")); });
     menu->insertAction(first, rdap);

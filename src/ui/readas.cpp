@@ -27,8 +27,14 @@ AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
     connect(m_winsock, &Winsock::Connected, this, begin);
     connect(m_winsock, &Winsock::AnswerBegins, this, begin);
     connect(m_winsock, &Winsock::BytesRead, this, [this](const QByteArray &bytes) {
-        if (!m_blocks.empty() && receiving(m_blocks.back()))
+        if (!m_blocks.empty() && receiving(m_blocks.back())) {
             keep(m_blocks.back().bytes, bytes);
+            m_blocks.back().utf8Text = m_winsock->AnswerIsUtf8Text();
+        }
+    });
+    connect(m_winsock, &Winsock::TextAdded, this, [this](const QString &text) {
+        if (!m_blocks.empty() && receiving(m_blocks.back()))
+            m_blocks.back().added += text;
     });
     connect(m_winsock, &Winsock::DataArrival, this, [this] {
         if (!m_blocks.empty() && receiving(m_blocks.back()))
@@ -98,8 +104,8 @@ bool AnswerBlocks::readAs(qsizetype at, const QByteArray &set) {
     AnswerDecoder decoder;
     if (!set.isEmpty())
         decoder.readAs(set);
-    else if (block.server.isEmpty())
-        decoder.readAs("UTF-8"); // RDAP text
+    else if (block.utf8Text)
+        decoder.readUtf8Text();
     else
         decoder.reset(block.server);
     QString text;
@@ -107,7 +113,7 @@ bool AnswerBlocks::readAs(qsizetype at, const QByteArray &set) {
         text += decoder.take(chunk);
     const bool live = receiving(block);
     if (!live)
-        text += decoder.finish();
+        text += decoder.finish() + block.added;
     text = QueryForm::lfToCrLf(text);
 
     const qsizetype delta = text.size() - (block.end - block.start);

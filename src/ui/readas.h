@@ -36,13 +36,15 @@ private:
     struct Block {
         qsizetype start = 0;
         qsizetype end = 0;
-        QString server; // whose rules read it; empty: UTF-8 (RDAP)
+        QString server; // whose rules read it
         quint64 answer = 0;
         // As received, copied into chunks (see keep): holding on to each buffer the control
         // read, or growing one array, would touch far more fresh memory than the bytes, and
         // slow the intake down.
         QList<QByteArray> bytes;
-        QByteArray set; // empty: the automatic rules
+        QByteArray set;        // empty: the automatic rules
+        bool utf8Text = false; // Lumbra's own UTF-8 text (an RDAP rendering): no WHOIS rules
+        QString added;         // what the control added after the bytes (the cut's line)
     };
     static void keep(QList<QByteArray> &chunks, QByteArrayView bytes);
     int blockAt(qsizetype at) const;

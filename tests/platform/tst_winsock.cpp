@@ -125,6 +125,8 @@ private Q_SLOTS:
             << QStringLiteral("\u00E5[\u767B\u9332\u8005\u540D]") << 2;
         QTest::newRow("ESC ( B alone, ESC at the end: UTF-8")
             << any << P{"\x1B(Bx\x1B[1m\x1B"} << QStringLiteral("\x1B(Bx\x1B[1m\x1B") << -1;
+        QTest::newRow("ISO-2022-JP by its older designation, ESC $ @")
+            << any << P{"[\x1B$@EPO?\x1B(B]"} << QStringLiteral("[\u767B\u9332]") << 1;
         QTest::newRow("after the switch to 1252, ESC $ B is 1252")
             << any << P{"\xFF\x1B$B"} << QStringLiteral("\u00FF\x1B$B") << 0;
         QTest::newRow("table server: a character split, one cut off at the close")
@@ -293,6 +295,69 @@ private Q_SLOTS:
         connectTo(ws, server, QStringLiteral("whois.denic.de"));
         QTRY_COMPARE(reader.closes, 1);
         QCOMPARE(server.requests(), QList<QByteArray>{"m\xC3\xBCller.de\r\n"});
+    }
+
+    // The server named in RemoteHost decides how its answer is read, through the real control.
+    void answerSetOfTheServer_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whois.kg in Windows-1251") << "whois.kg"
+                                                  << "made/kg-windows1251.txt"
+                                                  << "made/kg-windows1251.utf8";
+        QTest::newRow("JPNIC in ISO-2022-JP") << "whois.nic.ad.jp"
+                                              << "made/jpnic-iso2022jp.txt"
+                                              << "made/jpnic-iso2022jp.utf8";
+    }
+    void answerSetOfTheServer() {
+        QFETCH(QString, server);
+        QFETCH(QString, answer);
+        QFETCH(QString, text);
+        const QString data = QStringLiteral(LUMBRA_TEST_DATA "/");
+        FakeWhois fake;
+        QVERIFY(fake.listen());
+        fake.answerAndClose(FakeWhois::readFile(data + answer));
+        Winsock ws;
+        Reader reader(ws);
+        ws.setTestHosts({{server, QStringLiteral("127.0.0.1")}});
+        connect(&ws, &Winsock::Connected, &ws, [&ws] { ws.SendData(QStringLiteral("q\r\n")); });
+        connectTo(ws, fake, server);
+        QTRY_COMPARE(reader.closes, 1);
+        QCOMPARE(reader.received, QString::fromUtf8(FakeWhois::readFile(data + text)));
+    }
+
+    // An answer past the limit: every byte before it, then the line that says so, and the close
+    // as from the server; nothing more is read.
+    void answerPastTheLimit() {
+        QByteArray pattern;
+        while (pattern.size() < 60000)
+            pattern += "Endless: M\xC3\xBCller Stra\xC3\x9F"
+                       "e, and on\n";
+        pattern.truncate(60000); // the limit falls inside a line, here inside a letter
+        const qint64 total = 2 * Winsock::MaxAnswer;
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.flood(total, pattern);
+        Winsock ws;
+        Reader reader(ws);
+        QSignalSpy added(&ws, &Winsock::TextAdded);
+        connect(&ws, &Winsock::Connected, &ws, [&ws] { ws.SendData(QStringLiteral("x\r\n")); });
+        connectTo(ws, server, QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE_WITH_TIMEOUT(reader.closes, 1, 120000);
+        QVERIFY(!reader.dataAfterClose);
+        QByteArray kept;
+        while (kept.size() < Winsock::MaxAnswer)
+            kept += pattern;
+        kept.truncate(Winsock::MaxAnswer);
+        const QString tail = QLatin1Char('\n') + Winsock::CutLine() + QLatin1Char('\n');
+        AnswerDecoder decoder;
+        QString expected = decoder.take(kept);
+        expected += decoder.finish() + tail;
+        QVERIFY(reader.received == expected);
+        QCOMPARE(added.size(), 1);
+        QCOMPARE(added.at(0).at(0).toString(), tail);
+        QTRY_COMPARE(server.closedByClient(), 1);
+        QVERIFY(server.sent() < total);
     }
 
     void exchange() {

@@ -573,6 +573,12 @@ private Q_SLOTS:
         QTest::newRow("not JSON, in Windows-1252")
             << 200 << QByteArray("OK") << QByteArrayList() << QByteArray("caf\xe9 {\n") << false
             << asked + QStringLiteral("caf\u00e9 {\n");
+        // RDAP text is UTF-8: an escape sequence in a value designates no other set.
+        const QByteArray escape = R"({"objectClassName": "domain", "ldhName": "example.com",
+            "remarks": [{"description": ["\u001b$B M\u00fcller Stra\u00dfe Registrar"]}]})";
+        QTest::newRow("ESC $ B in a value, then non-ASCII")
+            << 200 << QByteArray("OK") << QByteArrayList() << escape << false
+            << asked + rdapvalues::textOf(rdap::renderAnswer, escape).value_or(QString());
         QTest::newRow("redirect followed")
             << 302 << QByteArray("Found") << QByteArrayList{"Location: /final/domain/example.com"}
             << QByteArray() << false

@@ -2,11 +2,14 @@
 #include "query/query.h"
 #include "windowfixture.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QSignalSpy>
 #include <QStringDecoder>
 #include <QTest>
+
+#include <limits>
 
 #include <sys/socket.h>
 
@@ -57,6 +60,40 @@ private Q_SLOTS:
         for (int i = 0; i < 48; ++i)
             QVERIFY(QStringView(text).mid(head.size() + i * expectedPiece.size(),
                                           expectedPiece.size()) == expectedPiece);
+    }
+
+    // An endless answer is cut at the limit: every byte before it stays, one line says why,
+    // and the query ends as at a close, so the sweep goes on with the next server.
+    void endlessAnswerCut() {
+        const QByteArray pattern = whoisLines();
+        FakeWhois endless;
+        QVERIFY(endless.listen());
+        endless.flood(std::numeric_limits<qint64>::max(), pattern);
+        FakeWhois next;
+        QVERIFY(next.listen(QHostAddress(QStringLiteral("127.0.0.2")), endless.port()));
+        next.answerAndClose("calm answer\n");
+        Window win;
+        win.pointAt(endless);
+        auto *servers = win.get<QComboBox>("cmbWhoisServer");
+        servers->clear();
+        servers->addItems({endless.host(), next.host()});
+        win.get<QCheckBox>("chkAll")->setChecked(true);
+        win.search(QStringLiteral("q")); // returns once the sweep has ended
+        QVERIFY(win.endedCleanly());
+        QTRY_COMPARE(endless.closedByClient(), 1);
+        const QString piece = shown(pattern);
+        const qint64 pieces = Winsock::MaxAnswer / pattern.size();
+        const QString first = header(endless.host());
+        QVERIFY(!pattern.endsWith('\n')); // so the line that says why starts a line
+        const QString cut = CrLf + Winsock::CutLine() + CrLf;
+        const QString text = win.text();
+        QCOMPARE(text.size(), first.size() + pieces * piece.size() + cut.size() +
+                                  header(next.host()).size() + 13);
+        QVERIFY(text.startsWith(first));
+        for (qint64 i = 0; i < pieces; i += 97)
+            QVERIFY(QStringView(text).mid(first.size() + i * piece.size(), piece.size()) == piece);
+        QVERIFY(
+            text.endsWith(piece + cut + header(next.host()) + QStringLiteral("calm answer\r\n")));
     }
 
     // Mid-flood, a new Search closes the flood's connection and nothing of it follows.

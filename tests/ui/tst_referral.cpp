@@ -1,3 +1,4 @@
+#include "fakehttp.h"
 #include "fakewhois.h"
 #include "rdap/referral.h"
 #include "windowfixture.h"
@@ -230,6 +231,52 @@ private Q_SLOTS:
         QVERIFY(!win.running());
     }
 
+    // While a sweep runs, the hops stay disabled even once the box is unticked: choosing one
+    // would close the connection of the server being swept. After the sweep they are enabled.
+    void noHopDuringSweep() {
+        FakeWhois server;
+        QVERIFY(server.listen());
+        server.setResponder([](QTcpSocket *s, const QByteArray &) {
+            s->write("ReferralServer:  whois://whois.lacnic.net\n");
+        });
+        Window win;
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        auto *servers = win.get<QComboBox>("cmbWhoisServer");
+        servers->clear();
+        servers->addItem(server.host());
+        win.pointAt(server);
+        auto *box = win.get<TextBox>("txtSearchResult");
+        auto hops = [&] {
+            box->setFocus();
+            const QTextCursor found = box->document()->find(QStringLiteral("ReferralServer"));
+            box->setTextCursor(QTextCursor(found.block()));
+            QTest::keyClick(box, Qt::Key_Menu);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return QStringList();
+            menu->close();
+            return entries(menu).mid(0, 2);
+        };
+        QStringList during;
+        connect(&win.w.winsock(), &Winsock::DataArrival, &win.w, [&] {
+            QTimer::singleShot(0, &win.w, [&] {
+                if (!during.isEmpty())
+                    return;
+                win.get<QCheckBox>("chkAll")->setChecked(false);
+                during = hops();
+                FakeWhois::closeFromServer(server.lastSocket());
+            });
+        });
+        win.get<QCheckBox>("chkAll")->setChecked(true);
+        win.search(QStringLiteral("q")); // returns once the sweep has ended
+        QCOMPARE(during, QString::fromLatin1("&Search on whois.lacnic.net (off)|"
+                                             "Search with &RDAP (off)")
+                             .split(u'|'));
+        QTRY_VERIFY(win.endedCleanly());
+        QCOMPARE(hops(),
+                 QString::fromLatin1("&Search on whois.lacnic.net|Search with &RDAP").split(u'|'));
+    }
+
     // Choosing the item asks that server with the query field's text, after the same check as
     // Search: its block goes below the answer shown, and the server field keeps its text.
     void searchFromMenu_data() {
@@ -347,6 +394,33 @@ private Q_SLOTS:
         QTRY_VERIFY(win.endedCleanly());
         QVERIFY(win.text().endsWith(QStringLiteral("Name: \u0422\u041E\u0412\r\n")));
         QVERIFY(win.text().startsWith(original));
+
+        // "Automatic" gives a table server's answer its own set back, not UTF-8's rules.
+        win.w.winsock().setTestHosts({{QStringLiteral("whois.kg"), server.host()}});
+        server.answerAndClose("Name: \xD2\xCE\xC2\n");
+        win.w.query().StartQuery(QStringLiteral("example"), QStringLiteral("whois.kg"));
+        QTRY_VERIFY(win.endedCleanly());
+        const QString kg = win.text();
+        QVERIFY(kg.endsWith(QStringLiteral("Name: \u0422\u041E\u0412\r\n")));
+        QVERIFY(choose(readAsOn(QStringLiteral("Name:")), QStringLiteral("Windows-1252")));
+        QVERIFY(win.text().endsWith(QStringLiteral("Name: \u00D2\u00CE\u00C2\r\n")));
+        QVERIFY(choose(readAsOn(QStringLiteral("Name:")), QStringLiteral("Automatic")));
+        QCOMPARE(win.text(), kg);
+
+        // An RDAP rendering is UTF-8 by definition, for "Automatic" too: an escape sequence in
+        // a value designates no other set.
+        FakeHttp http;
+        QVERIFY(http.listen());
+        http.json("/domain/example.com", R"({"objectClassName": "domain", "ldhName":
+            "example.com", "remarks": [{"description": ["\u001b$B M\u00fcller"]}]})");
+        win.w.query().StartQuery(QStringLiteral("example.com"), http.url().toString());
+        QTRY_VERIFY(win.endedCleanly());
+        const QString rdap = win.text();
+        QVERIFY(rdap.contains(QStringLiteral("\x1b$B M\u00fcller\r\n")));
+        QVERIFY(choose(readAsOn(QStringLiteral("M\u00fcller")), QStringLiteral("ISO-2022-JP")));
+        QVERIFY(!win.text().contains(QStringLiteral("M\u00fcller")));
+        QVERIFY(choose(readAsOn(QStringLiteral("example.com")), QStringLiteral("Automatic")));
+        QCOMPARE(win.text(), rdap);
     }
 };
 
