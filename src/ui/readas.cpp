@@ -29,6 +29,8 @@ AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
     connect(m_winsock, &Winsock::BytesRead, this, [this](const QByteArray &bytes) {
         if (!m_blocks.empty() && receiving(m_blocks.back())) {
             keep(m_blocks.back().bytes, bytes);
+            // Known once the answer's bytes come: "auto" learns whose answer it is as it asks.
+            m_blocks.back().server = m_winsock->AnswerServer();
             m_blocks.back().utf8Text = m_winsock->AnswerIsUtf8Text();
         }
     });

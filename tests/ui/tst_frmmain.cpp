@@ -737,9 +737,9 @@ private Q_SLOTS:
                                                     << "rdap 500";
         QTest::newRow("RDAP registrar stays silent") << "google.com"
                                                      << "rdap silent";
-        QTest::newRow("WHOIS fallback: IANA, registry, registrar") << "example.eu"
+        QTest::newRow("WHOIS fallback: IANA, registry, registrar") << "example.kg"
                                                                    << "whois";
-        QTest::newRow("WHOIS registrar stays silent") << "example.eu"
+        QTest::newRow("WHOIS registrar stays silent") << "example.kg"
                                                       << "whois silent";
         QTest::newRow("IANA names no server") << "x.eh"
                                               << "none";
@@ -775,13 +775,14 @@ private Q_SLOTS:
         else
             registrar.json("/rdap/domain/google.com", registrarAnswer);
         topLevel.json("/domain/io", finalAnswer);
-        const QByteArray registryWhois = "Domain: example.eu\nRegistrar WHOIS Server: "
-                                         "whois.registrar.example\nCity: M\xC3\xBCnchen\n";
+        // The registry answers in its own set (Windows-1251), the registrar in Latin-1.
+        const QByteArray registryWhois = "Domain: example.kg\nRegistrar WHOIS Server: "
+                                         "whois.registrar.example\nCity: \xD2\xCE\xC2\n";
         whois[0]->answerAndClose(
             how == QLatin1String("none")
                 ? FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/samples/"
                                                                       "iana-tld-not-assigned.txt"))
-                : QByteArray("domain: EU\nrefer:        whois.eu\n"));
+                : QByteArray("domain: KG\nrefer:        whois.kg\n"));
         whois[1]->answerAndClose(registryWhois);
         if (how == QLatin1String("whois silent"))
             whois[2]->staySilent();
@@ -794,7 +795,7 @@ private Q_SLOTS:
         ws.setTestRdapTopLevel(topLevel.url());
         ws.setTestPort(whois.first()->port());
         ws.setTestHosts({{QStringLiteral("whois.iana.org"), QStringLiteral("127.0.0.1")},
-                         {QStringLiteral("whois.eu"), QStringLiteral("127.0.0.2")},
+                         {QStringLiteral("whois.kg"), QStringLiteral("127.0.0.2")},
                          {QStringLiteral("whois.registrar.example"), QStringLiteral("127.0.0.3")}});
         // What the status line says at each step, read after the window has written it.
         QStringList status;
@@ -811,9 +812,11 @@ private Q_SLOTS:
         const QString registrarUrl =
             registrar.url(QStringLiteral("rdap/domain/google.com")).toString();
         const QString noRdap = QStringLiteral("No RDAP service for \"%1\" in IANA's dns.json\n");
-        const QString whoisRegistry = noRdap.arg(QStringLiteral(".eu")) +
-                                      QStringLiteral("WHOIS whois.eu\n") +
-                                      QString::fromUtf8(registryWhois);
+        const QString whoisRegistry = noRdap.arg(QStringLiteral(".kg")) +
+                                      QStringLiteral("WHOIS whois.kg\n") +
+                                      QStringLiteral("Domain: example.kg\nRegistrar WHOIS "
+                                                     "Server: whois.registrar.example\nCity: "
+                                                     "\u0422\u041E\u0412\n");
         QString shown;
         if (how == QLatin1String("rdap"))
             shown = rdapRegistry + QStringLiteral("\nRDAP ") + registrarUrl + QLatin1Char('\n') +
@@ -852,34 +855,41 @@ private Q_SLOTS:
 
         if (how.startsWith(QLatin1String("whois"))) {
             // IANA is asked the top-level domain, the registry and the registrar the query.
-            QCOMPARE(whois[0]->requests(), QList<QByteArray>{"eu\r\n"});
-            QCOMPARE(whois[1]->requests(), QList<QByteArray>{"example.eu\r\n"});
-            QCOMPARE(whois[2]->requests(), QList<QByteArray>{"example.eu\r\n"});
+            QCOMPARE(whois[0]->requests(), QList<QByteArray>{"kg\r\n"});
+            QCOMPARE(whois[1]->requests(), QList<QByteArray>{"example.kg\r\n"});
+            QCOMPARE(whois[2]->requests(), QList<QByteArray>{"example.kg\r\n"});
             QVERIFY(status.contains(QStringLiteral("Connected to whois.iana.org")));
-            QVERIFY(status.contains(QStringLiteral("Connected to whois.eu")));
+            QVERIFY(status.contains(QStringLiteral("Connected to whois.kg")));
             QVERIFY(status.contains(QStringLiteral("Connecting .... whois.registrar.example")));
         }
         if (how == QLatin1String("whois")) {
-            // Read as works on each answer alone: the registrar's read again in KOI8-R leaves
-            // the registry's as it was.
+            // Read as works on each answer alone: the registrar's read again in KOI8-R
+            // leaves the registry's as it was; "Automatic" gives each its own rules back.
             auto *box = win.get<TextBox>("txtSearchResult");
-            box->setTextCursor(
-                QTextCursor(box->document()->find(QStringLiteral("Registrar:")).block()));
-            box->setFocus();
-            QTest::keyClick(box, Qt::Key_Menu);
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            QVERIFY(menu);
-            menu->close();
-            auto *sets = menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
-            QVERIFY(sets && sets->menuAction()->isEnabled());
-            for (QAction *a : sets->actions())
-                if (a->text() == QLatin1String("KOI8-R"))
-                    a->trigger();
+            auto readAs = [&](const QString &where, const QString &set) {
+                box->setTextCursor(QTextCursor(box->document()->find(where).block()));
+                box->setFocus();
+                QTest::keyClick(box, Qt::Key_Menu);
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                menu->close();
+                auto *sets = menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+                QVERIFY(sets && sets->menuAction()->isEnabled());
+                for (QAction *a : sets->actions())
+                    if (a->text() == set)
+                        a->trigger();
+            };
+            readAs(QStringLiteral("Registrar:"), QStringLiteral("KOI8-R"));
             QStringDecoder koi8("KOI8-R");
             QCOMPARE(win.text(), QString(expected).replace(QStringLiteral("Registrar: M\u00fcller"),
                                                            QStringLiteral("Registrar: M") +
                                                                QString(koi8.decode("\xFC")) +
                                                                QStringLiteral("ller")));
+            readAs(QStringLiteral("City:"), QStringLiteral("Windows-1252"));
+            QVERIFY(win.text().contains(QStringLiteral("City: \u00D2\u00CE\u00C2")));
+            readAs(QStringLiteral("City:"), QStringLiteral("Automatic"));
+            readAs(QStringLiteral("Registrar:"), QStringLiteral("Automatic"));
+            QCOMPARE(win.text(), expected);
         }
         if (how == QLatin1String("rdap"))
             QCOMPARE(iana.count("/dns.json") + registry.count("/com/v1/domain/google.com") +
