@@ -206,8 +206,8 @@ private:
     void afterWhois(const QByteArray &bytes);
     void registrarStep(const lookup::Ask &registry, const QUrl &answeredBy,
                        const QString &registryText);
-    void hand(const QString &server, bool utf8Text, QByteArray bytes,
-              const QString &added = QString());
+    void hand(const QString &server, bool utf8Text, QByteArray bytes, const QString &added,
+              bool afterEmptyLine);
     void finish();
     void dropStep();
 
@@ -220,7 +220,6 @@ private:
     rdap::Query m_query;
     lookup::Ask m_registry;
     QStringList m_asked;          // lookup::serverKey of every server asked
-    QByteArray m_before;          // lines shown before the registry's answer
     std::deque<Answer> m_answers; // front: the one being taken
     bool m_started = false;
     bool m_done = false;

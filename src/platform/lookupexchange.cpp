@@ -105,8 +105,9 @@ void LookupExchange::afterRdap(RdapExchange *rdap) {
     const rdap::Client::Outcome outcome = client->outcome();
     if (m_step == Step::Bootstrap && (outcome == rdap::Client::Outcome::NotCovered ||
                                       outcome == rdap::Client::Outcome::BootstrapFailed)) {
-        // IANA's bootstrap names no service (or could not be had): shown, and the lookup goes on.
-        m_before = text;
+        // IANA's bootstrap names no service (or could not be had): shown at once, and the lookup
+        // goes on.
+        hand(QString(), rdap->utf8Text(), text, QString(), false);
         const lookup::Ask next = lookup::withoutBootstrap(m_query, m_typed);
         if (next.way == lookup::Ask::Way::Rdap) {
             m_asked << lookup::serverKey(next);
@@ -125,11 +126,11 @@ void LookupExchange::afterRdap(RdapExchange *rdap) {
     const QUrl answeredBy = client->answeredBy();
     const bool utf8 = rdap->utf8Text();
     if (m_step == Step::Registrar) {
-        hand(QString(), utf8, text);
+        hand(QString(), utf8, text, QString(), true);
         finish();
         return;
     }
-    hand(QString(), utf8, std::exchange(m_before, QByteArray()) + text);
+    hand(QString(), utf8, text, QString(), false);
     if (answered)
         registrarStep(asked, answeredBy, QString::fromUtf8(text));
     else
@@ -147,8 +148,7 @@ void LookupExchange::afterWhois(const QByteArray &bytes) {
         const QString answer = decoder.take(bytes) + decoder.finish();
         const lookup::Ask next = lookup::referredByIana(m_query, m_typed, answer);
         if (next.way == lookup::Ask::Way::None) {
-            hand(QString(), false,
-                 std::exchange(m_before, QByteArray()) + next.line.toUtf8() + '\n');
+            hand(QString(), false, next.line.toUtf8() + '\n', QString(), false);
             finish();
             return;
         }
@@ -158,11 +158,11 @@ void LookupExchange::afterWhois(const QByteArray &bytes) {
     }
     const QByteArray line = "WHOIS " + server.toUtf8() + '\n';
     if (m_step == Step::Registrar) {
-        hand(server, false, line + bytes, cut);
+        hand(server, false, line + bytes, cut, true);
         finish();
         return;
     }
-    hand(server, false, std::exchange(m_before, QByteArray()) + line + bytes, cut);
+    hand(server, false, line + bytes, cut, false);
     AnswerDecoder decoder;
     decoder.reset(server);
     registrarStep(m_registry, QUrl(), decoder.take(bytes) + decoder.finish());
@@ -187,19 +187,21 @@ void LookupExchange::registrarStep(const lookup::Ask &registry, const QUrl &answ
 }
 
 void LookupExchange::hand(const QString &server, bool utf8Text, QByteArray bytes,
-                          const QString &added) {
+                          const QString &added, bool afterEmptyLine) {
     if (!m_answers.empty()) {
-        // The registrar's answer follows the registry's after one empty line.
+        // Each answer starts a line of its own; the registrar's follows the registry's after
+        // one empty line.
         const Answer &before = m_answers.back();
         const bool ended = before.added.isEmpty()
                                ? before.bytes.isEmpty() || before.bytes.endsWith('\n')
                                : before.added.endsWith(QLatin1Char('\n'));
-        bytes.prepend(ended ? "\n" : "\n\n");
+        bytes.prepend(QByteArray(ended ? "" : "\n") + (afterEmptyLine ? "\n" : ""));
     } else {
         readBy(server, utf8Text, added);
     }
     m_answers.push_back({server, utf8Text, std::move(bytes), added, 0});
-    Q_EMIT arrived(waiting());
+    // Waiting, though perhaps behind the answer being taken.
+    Q_EMIT arrived(m_answers.back().bytes.size());
 }
 
 void LookupExchange::finish() {
