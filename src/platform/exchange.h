@@ -40,7 +40,7 @@ private:
 // What answers a query beneath the TCP control: one way of asking. The control opens it, sends
 // it the query once it is open, takes the answers' bytes as they become waiting and reads them
 // as text by the rules of the answer they belong to, and announces the end once every answer
-// has been taken. One answer after another; each begins with answerBegins(), except the first.
+// has been taken. One answer after another: once one is taken whole, nextAnswer() moves on.
 class Exchange : public QObject {
     Q_OBJECT
 public:
@@ -84,7 +84,7 @@ Q_SIGNALS:
     void failed();
     // Bytes are waiting (0: a sign of life only).
     void arrived(qint64 waiting);
-    // The current answer is complete, or, with ended(), every one.
+    // Nothing more will come: every answer is complete (what is waiting is the last of it).
     void finished();
     // Where a lookup of several steps stands: "Connecting .... host", "Connected to host".
     void status(const QString &line);
@@ -101,7 +101,7 @@ protected:
 };
 
 // WHOIS: one TCP exchange on port 43 (the test port in tests), its answer read by the server's
-// character-set rules and cut at Winsock's limit.
+// character-set rules and cut at MaxAnswer.
 class TcpExchange : public Exchange {
     Q_OBJECT
 public:
