@@ -26,6 +26,7 @@
 #include "platform/wiretext.h"
 #include "query/query.h"
 #include "rdap/lookup.h"
+#include "rdap/rdap.h"
 #include "rdap/referral.h"
 
 #include <QByteArray>
@@ -81,15 +82,18 @@ void checkReferral(QStringView line) {
                        ((host::isHostName(fromLine) || host::isIpAddress(fromLine)) &&
                         line.contains(fromLine)),
                    "a referral line names a host name or address it holds");
+    // Without a server in the selection or the line, a related link's RDAP base URL is offered.
+    const QString selected = referral::serverInSelection(line);
+    const QString linked = rdap::relatedBase(line);
     const QString fromSelection = referral::serverToSearch(line, true, line);
-    fuzzapp::check(fromSelection.isEmpty() ||
+    fuzzapp::check(fromSelection.isEmpty() || fromSelection == linked ||
                        ((host::isHostName(fromSelection) || host::isIpAddress(fromSelection)) &&
                         line.contains(fromSelection)),
-                   "a selection names a host name or address it holds");
-    fuzzapp::check(fromSelection == (referral::serverInSelection(line).isEmpty()
-                                         ? fromLine
-                                         : referral::serverInSelection(line)),
-                   "the selection comes before the line");
+                   "a selection names a host name or address it holds, or a link's base URL");
+    fuzzapp::check(fromSelection == (!selected.isEmpty()   ? selected
+                                     : !fromLine.isEmpty() ? fromLine
+                                                           : linked),
+                   "the selection comes before the line, the line before its link");
 }
 
 void checkNamed(const QString &server, QStringView text, const char *what) {
