@@ -48,10 +48,12 @@ void Exchange::readBy(const QString &answerServer, bool utf8Text, const QString 
         m_decoder.reset(answerServer);
 }
 
-TcpExchange::TcpExchange(const QString &server, quint16 port, ExchangeSetup &setup, QObject *parent)
+TcpExchange::TcpExchange(const QString &server, quint16 port, ExchangeSetup &setup, QObject *parent,
+                         quint16 localPort)
     : Exchange(parent)
     , m_server(server)
     , m_port(port)
+    , m_localPort(localPort)
     , m_setup(setup) {
     readBy(server, false);
 }
@@ -111,6 +113,8 @@ bool TcpExchange::open() {
         QMetaObject::invokeMethod(this, &TcpExchange::onRemoteClosed, Qt::QueuedConnection);
     });
     Q_EMIT status(QStringLiteral("Connecting .... ") + m_server);
+    if (m_localPort != 0)
+        socket->bind(m_localPort);
     socket->connectToHost(host, m_setup.testPort != 0 ? m_setup.testPort : m_port);
     return true;
 }

@@ -105,7 +105,8 @@ protected:
 class TcpExchange : public Exchange {
     Q_OBJECT
 public:
-    TcpExchange(const QString &server, quint16 port, ExchangeSetup &setup, QObject *parent);
+    TcpExchange(const QString &server, quint16 port, ExchangeSetup &setup, QObject *parent,
+                quint16 localPort = 0);
     ~TcpExchange() override;
 
     bool open() override;
@@ -131,6 +132,7 @@ private:
 
     QString m_server;
     quint16 m_port;
+    quint16 m_localPort; // 0: any free port
     ExchangeSetup &m_setup;
     QTcpSocket *m_socket = nullptr;
     bool m_connected = false;

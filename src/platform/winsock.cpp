@@ -36,7 +36,7 @@ void Winsock::Connect() {
     else if (rdap::serverForm(m_remoteHost) != rdap::ServerForm::None)
         exchange = new RdapExchange(m_remoteHost, m_setup, this);
     else
-        exchange = new TcpExchange(m_remoteHost, m_remotePort, m_setup, this);
+        exchange = new TcpExchange(m_remoteHost, m_remotePort, m_setup, this, m_localPort);
     m_exchange = exchange;
     m_streaming = qobject_cast<TcpExchange *>(exchange) != nullptr;
     m_handUpQueued = false;
