@@ -350,6 +350,15 @@ void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool
     connect(rdap, &QAction::triggered, m_query,
             [this] { m_query->SearchOn(QStringLiteral("rdap")); });
     menu->insertAction(first, rdap);
+    // And through "auto": registry and registrar, wherever they answer.
+    auto *lookup = new QAction(QStringLiteral("Search with a&uto"), menu);
+    lookup->setObjectName(QStringLiteral("mnuSearchAuto"));
+    lookup->setToolTip(QStringLiteral("Search the query text at the registry and the registrar, "
+                                      "over RDAP or WHOIS, below the results shown"));
+    lookup->setEnabled(hopAllowed);
+    connect(lookup, &QAction::triggered, m_query,
+            [this] { m_query->SearchOn(QStringLiteral("auto")); });
+    menu->insertAction(first, lookup);
     auto *find = new QAction(QStringLiteral("&Find..."), menu);
     find->setObjectName(QStringLiteral("mnuFind"));
     find->setToolTip(QStringLiteral("Find text in the search results"));

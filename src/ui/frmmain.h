@@ -56,7 +56,8 @@ public:
     void btnInfo_Click();
     void btnExit_Click();
     // Adds "Search on <server>" (when the selection the menu was opened on, or else the line,
-    // names a WHOIS server or an RDAP service), "Search with RDAP", "Find..." and "Read as"
+    // names a WHOIS server or an RDAP service), "Search with RDAP", "Search with auto",
+    // "Find..." and "Read as"
     // before Qt's own entries of the result box's context menu.
     void txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool onSelection);
     // The Find window, created on first use.

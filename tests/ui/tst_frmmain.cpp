@@ -891,6 +891,22 @@ private Q_SLOTS:
             readAs(QStringLiteral("Registrar:"), QStringLiteral("Automatic"));
             QCOMPARE(win.text(), expected);
         }
+        if (how == QLatin1String("tld")) {
+            // The menu's hop to auto asks the same below, the server field as it was.
+            auto *box = win.get<TextBox>("txtSearchResult");
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Menu);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->close();
+            QAction *hop = menu->findChild<QAction *>(QStringLiteral("mnuSearchAuto"));
+            QVERIFY(hop && hop->isEnabled());
+            hop->trigger();
+            QTRY_VERIFY(win.endedCleanly());
+            QCOMPARE(win.text(),
+                     expected + QueryForm::lfToCrLf(header(QStringLiteral("auto")) + shown));
+            QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->currentText(), server);
+        }
         if (how == QLatin1String("rdap"))
             QCOMPARE(iana.count("/dns.json") + registry.count("/com/v1/domain/google.com") +
                          registrar.count("/rdap/domain/google.com"),
