@@ -192,4 +192,69 @@ QString expectedRdapResult(const QString &base, const QByteArray &answer) {
     return expectedResult(base, shown);
 }
 
+QByteArray rdapDomainAnswer(qsizetype bytes, const QByteArray &relatedHref) {
+    QFile file(
+        QStringLiteral(LUMBRA_TEST_DATA "/rdap/answers/domain_com_google.com_verisign.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray recorded = file.readAll();
+    recorded.replace("https://rdap.markmonitor.com/rdap/domain/GOOGLE.COM", relatedHref);
+    QJsonObject domain = QJsonDocument::fromJson(recorded).object();
+    const QJsonArray servers = domain.value(QStringLiteral("nameservers")).toArray();
+    if (servers.isEmpty())
+        return {};
+    QJsonArray nameservers;
+    QByteArray answer;
+    while (answer.size() < bytes) {
+        const qsizetype each =
+            answer.isEmpty() ? 512 : answer.size() / std::max<qsizetype>(1, nameservers.size());
+        const qsizetype more = std::max<qsizetype>(1, (bytes - answer.size()) / each + 1);
+        for (qsizetype i = 0; i < more; ++i) {
+            QJsonObject server = servers.at(nameservers.size() % servers.size()).toObject();
+            server[QStringLiteral("ldhName")] =
+                QStringLiteral("NS%1.GOOGLE.COM").arg(nameservers.size());
+            nameservers.append(server);
+        }
+        domain[QStringLiteral("nameservers")] = nameservers;
+        answer = QJsonDocument(domain).toJson(QJsonDocument::Indented);
+    }
+    return answer;
+}
+
+QByteArray answerBeginning(const QByteArray &first, qsizetype bytes) {
+    return first + whoisAnswer(bytes - first.size());
+}
+
+QByteArray autoIanaAnswer(qsizetype bytes) {
+    return answerBeginning(QByteArray("domain: EXAMPLE\nrefer: ") + AutoRegistryWhois + "\n\n",
+                           bytes);
+}
+
+QByteArray autoRegistryAnswer(qsizetype bytes) {
+    return answerBeginning(QByteArray("Domain Name: EXAMPLE.EXAMPLE\nRegistrar WHOIS Server: ") +
+                               AutoRegistrarWhois + "\n",
+                           bytes);
+}
+
+QByteArray autoRegistrarAnswer(qsizetype bytes) {
+    return answerBeginning("Registrar: Example Registrar\n", bytes);
+}
+
+QString expectedAutoRdap(quint16 registryPort, quint16 registrarPort, qsizetype bytes) {
+    const QByteArray registrar = "http://127.0.0.1:" + QByteArray::number(registrarPort) + '/';
+    QByteArray shown =
+        "RDAP http://127.0.0.1:" + QByteArray::number(registryPort) + '/' + AutoRegistryPath + '\n';
+    rdap::renderAnswer(rdapDomainAnswer(bytes, registrar + AutoRegistrarPath), shown);
+    shown += "\nRDAP " + registrar + AutoRegistrarPath + '\n';
+    rdap::renderAnswer(rdapDomainAnswer(bytes, registrar + AutoRegistrarPath), shown);
+    return expectedResult(QStringLiteral("auto"), shown);
+}
+
+QString expectedAutoWhois(qsizetype bytes) {
+    const QByteArray shown = "No RDAP service for \".example\" in IANA's dns.json\nWHOIS " +
+                             QByteArray(AutoRegistryWhois) + '\n' + autoRegistryAnswer(bytes) +
+                             "\nWHOIS " + AutoRegistrarWhois + '\n' + autoRegistrarAnswer(bytes);
+    return expectedResult(QStringLiteral("auto"), shown);
+}
+
 } // namespace bench

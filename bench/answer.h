@@ -33,4 +33,24 @@ inline constexpr char RdapPath[] = "entity/GOVI";
 // What the result box holds after asking `base` (a base URL ending in "/") for that answer.
 QString expectedRdapResult(const QString &base, const QByteArray &answer);
 
+// "auto" on loopback: the query, and the answers of 1 MiB each its servers send. Over RDAP the
+// registry's domain answer (Verisign's recorded google.com with its nameservers repeated) links
+// to the registrar's; over WHOIS IANA's answer refers to the registry, whose answer names the
+// registrar. The WHOIS servers are these names, on 127.0.0.1, .2 and .3 of one port.
+inline constexpr char AutoRdapQuery[] = "example.com";
+inline constexpr char AutoWhoisQuery[] = "example.example";
+inline constexpr char AutoRegistryWhois[] = "whois.registry.example";
+inline constexpr char AutoRegistrarWhois[] = "whois.registrar.example";
+QByteArray rdapDomainAnswer(qsizetype bytes, const QByteArray &relatedHref);
+// WHOIS-like text of exactly `bytes` bytes that begins with `first`.
+QByteArray answerBeginning(const QByteArray &first, qsizetype bytes);
+// The path of each answer below its server, and what the result box holds after the lookup.
+inline constexpr char AutoRegistryPath[] = "reg/domain/example.com";
+inline constexpr char AutoRegistrarPath[] = "rar/domain/example.com";
+QString expectedAutoRdap(quint16 registryPort, quint16 registrarPort, qsizetype bytes);
+QString expectedAutoWhois(qsizetype bytes);
+QByteArray autoIanaAnswer(qsizetype bytes);
+QByteArray autoRegistryAnswer(qsizetype bytes);
+QByteArray autoRegistrarAnswer(qsizetype bytes);
+
 } // namespace bench

@@ -1,6 +1,6 @@
 // lumbra_bench: runs every measurement in a process of its own (so each has its own peak
 // memory) against loopback servers it starts itself, then prints one table and writes it as
-// JSON. Usage: lumbra_bench [--json FILE]
+// JSON. Usage: lumbra_bench [--json FILE] [--only auto]
 #include "answer.h"
 #include "modes.h"
 #include "platform/winsock.h"
@@ -31,6 +31,7 @@ using bench::monoSeconds;
 
 QString g_self;
 QString g_log;
+QString g_only; // --only auto: that block alone
 
 struct Row {
     QString measurement;
@@ -266,6 +267,98 @@ void printTable(const QStringList &facts) {
         line(row);
 }
 
+// "auto" for a domain on loopback, 1 MiB an answer, the bootstrap file already fetched: over
+// RDAP the registry's and the registrar's answers, over WHOIS IANA's, the registry's and the
+// registrar's, each against the same requests or exchanges made alone plus one setPlainText.
+void measureAuto() {
+    const qint64 bytes = 1 * MiB;
+    ChildProcess server;
+    QList<QByteArray> ports;
+    if (server.start(g_self,
+                     {QStringLiteral("--serve"), QStringLiteral("auto"), QString::number(bytes)},
+                     false, g_log)) {
+        const auto line = server.readLine(30);
+        if (line && line->startsWith("port "))
+            ports = line->mid(5).trimmed().split(' ');
+    }
+    for (const QString &mode : {QStringLiteral("rdap"), QStringLiteral("whois")}) {
+        std::fprintf(stderr, "auto over %s ...\n", qPrintable(mode));
+        QStringList args = {mode, QString::number(bytes)};
+        for (const QByteArray &port : ports)
+            args << QString::fromLatin1(port);
+        std::vector<double> intakes, floors;
+        bool allExact = ports.size() == 3;
+        QJsonArray intakeRuns, floorRuns;
+        for (int i = 0; ports.size() == 3 && i < 7; ++i) {
+            const QJsonObject r = runChild(QStringList{QStringLiteral("autointake")} + args, 90);
+            allExact = allExact && r.value(QStringLiteral("textExact")).toBool() &&
+                       r.value(QStringLiteral("ended")).toBool();
+            if (r.isEmpty())
+                continue;
+            intakes.push_back(r.value(QStringLiteral("seconds")).toDouble());
+            intakeRuns.append(r);
+        }
+        for (int i = 0; ports.size() == 3 && i < 7; ++i) {
+            const QJsonObject r = runChild(QStringList{QStringLiteral("autofloor")} + args, 60);
+            if (r.isEmpty())
+                continue;
+            floors.push_back(r.value(QStringLiteral("seconds")).toDouble());
+            floorRuns.append(r);
+        }
+        g_details[QStringLiteral("auto ") + mode] = QJsonObject{
+            {QStringLiteral("intakeRuns"), intakeRuns}, {QStringLiteral("floorRuns"), floorRuns}};
+        const bool rdap = mode == QLatin1String("rdap");
+        const double intake = median(intakes), floor = median(floors);
+        addRow(QStringLiteral("auto over %1, 1 MiB an answer: Search until ended (median of %2)")
+                   .arg(rdap ? QStringLiteral("RDAP (registry, registrar)")
+                             : QStringLiteral("WHOIS (IANA, registry, registrar)"))
+                   .arg(intakes.size()),
+               intake, QStringLiteral("s"), QStringLiteral("text exact"),
+               allExact ? QStringLiteral("PASS (text exact)") : QStringLiteral("FAIL (text)"));
+        addRow(QStringLiteral("floor: the %1 alone + one setPlainText (median of %2)")
+                   .arg(rdap ? QStringLiteral("2 requests by QNetworkAccessManager")
+                             : QStringLiteral("3 exchanges by QTcpSocket"))
+                   .arg(floors.size()),
+               floor, QStringLiteral("s"));
+        const double ratio = floor > 0 ? intake / floor : 0;
+        addRow(QStringLiteral("auto / floor, over %1")
+                   .arg(rdap ? QStringLiteral("RDAP") : QStringLiteral("WHOIS")),
+               ratio, QStringLiteral("x"), QStringLiteral("<= 1.3"),
+               verdict(allExact && floor > 0 && ratio <= 1.3));
+    }
+    server.stop();
+}
+
+// The table on stdout and, with every run's details, as JSON.
+int writeResults(const QStringList &facts, const QJsonObject &machine, const QString &jsonPath,
+                 double started) {
+    addRow(QStringLiteral("bench wall time"), monoSeconds() - started, QStringLiteral("s"));
+    printTable(facts);
+
+    QJsonArray rows;
+    for (const Row &r : g_rows) {
+        QJsonObject o;
+        o[QStringLiteral("measurement")] = r.measurement;
+        o[QStringLiteral("value")] = r.hasValue ? QJsonValue(r.value) : QJsonValue(r.text);
+        o[QStringLiteral("unit")] = r.unit;
+        o[QStringLiteral("target")] = r.target;
+        o[QStringLiteral("verdict")] = r.verdict;
+        rows.append(o);
+    }
+    QJsonObject doc;
+    doc[QStringLiteral("machine")] = machine;
+    doc[QStringLiteral("table")] = rows;
+    doc[QStringLiteral("details")] = g_details;
+    QFile out(jsonPath);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        out.write(QJsonDocument(doc).toJson()) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(jsonPath));
+        return 1;
+    }
+    std::printf("\nJSON: %s\n", qPrintable(jsonPath));
+    return 0;
+}
+
 int orchestrate(const QString &jsonPath) {
     const double started = monoSeconds();
     g_log = jsonPath + QStringLiteral(".log");
@@ -294,6 +387,10 @@ int orchestrate(const QString &jsonPath) {
             .arg(machine[QStringLiteral("kernel")].toString(),
                  machine[QStringLiteral("platform")].toString()),
     };
+    if (g_only == QLatin1String("auto")) {
+        measureAuto();
+        return writeResults(facts, machine, jsonPath, started);
+    }
     // 1 and 5: intake beside the floor and the naive box.
     std::fprintf(stderr, "intake 1 MiB ...\n");
     const IntakeResult one = measureSize(1, 9);
@@ -614,31 +711,8 @@ int orchestrate(const QString &jsonPath) {
     }
     measureStartup(QStringLiteral("offscreen"));
 
-    addRow(QStringLiteral("bench wall time"), monoSeconds() - started, QStringLiteral("s"));
-    printTable(facts);
-
-    QJsonArray rows;
-    for (const Row &r : g_rows) {
-        QJsonObject o;
-        o[QStringLiteral("measurement")] = r.measurement;
-        o[QStringLiteral("value")] = r.hasValue ? QJsonValue(r.value) : QJsonValue(r.text);
-        o[QStringLiteral("unit")] = r.unit;
-        o[QStringLiteral("target")] = r.target;
-        o[QStringLiteral("verdict")] = r.verdict;
-        rows.append(o);
-    }
-    QJsonObject doc;
-    doc[QStringLiteral("machine")] = machine;
-    doc[QStringLiteral("table")] = rows;
-    doc[QStringLiteral("details")] = g_details;
-    QFile out(jsonPath);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        out.write(QJsonDocument(doc).toJson()) < 0) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(jsonPath));
-        return 1;
-    }
-    std::printf("\nJSON: %s\n", qPrintable(jsonPath));
-    return 0;
+    measureAuto();
+    return writeResults(facts, machine, jsonPath, started);
 }
 
 } // namespace
@@ -653,8 +727,11 @@ int main(int argc, char *argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--json") == 0 && i + 1 < argc) {
             jsonPath = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc &&
+                   std::strcmp(argv[i + 1], "auto") == 0) {
+            g_only = QString::fromLocal8Bit(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: %s [--json FILE]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--json FILE] [--only auto]\n", argv[0]);
             return 2;
         }
     }

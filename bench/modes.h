@@ -5,7 +5,7 @@
 
 namespace bench {
 
-// lumbra_bench --serve answer BYTES | flood BYTES SECONDS | silent | rdap BYTES
+// lumbra_bench --serve answer BYTES | flood BYTES SECONDS | silent | rdap BYTES | auto BYTES
 int serverMain(int argc, char *argv[]);
 // lumbra_bench --child KIND ...
 int childMain(int argc, char *argv[]);

@@ -21,7 +21,10 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPushButton>
+#include <QTcpSocket>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -231,6 +234,111 @@ int rdapFloor(qsizetype bytes) {
     r[QStringLiteral("seconds")] = t1 - t0;
     r[QStringLiteral("parsed")] = parsed.isObject();
     r[QStringLiteral("answerBytes")] = double(answer.size());
+    r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
+    r[QStringLiteral("peakMiB")] = mib(hwm);
+    report(r);
+    std::_Exit(0);
+}
+
+// "auto" for a domain until the query has ended and the box is painted, over RDAP (registry
+// and registrar) or over WHOIS (IANA, registry, registrar), the bootstrap file already fetched
+// by one lookup before.
+int autoIntake(bool overRdap, qsizetype bytes, quint16 registryPort, quint16 registrarPort,
+               quint16 whoisPort) {
+    MeasuredWindow win(whoisPort);
+    Winsock &ws = win.w.winsock();
+    ws.setTestRdapBootstrap(QUrl(QStringLiteral("http://%1:%2/").arg(Server).arg(registryPort)));
+    ws.setTestHosts({{QStringLiteral("whois.iana.org"), QStringLiteral("127.0.0.1")},
+                     {QString::fromLatin1(AutoRegistryWhois), QStringLiteral("127.0.0.2")},
+                     {QString::fromLatin1(AutoRegistrarWhois), QStringLiteral("127.0.0.3")}});
+    win.server->setEditText(QStringLiteral("auto"));
+    win.get<QLineEdit>("txtSearchText")
+        ->setText(QString::fromLatin1(overRdap ? AutoRdapQuery : AutoWhoisQuery));
+    win.search->click();
+    const bool warmed = win.runUntilEnded(60);
+    // The measured Search starts from an empty box, as the floor's does.
+    win.result->SetText(QString());
+    settle(win.result);
+    qint64 pieces = 0;
+    QObject::connect(&ws, &Winsock::DataArrival, &win.w, [&] { ++pieces; });
+
+    const auto [rssBefore, t0] = startClock();
+    win.search->click();
+    const bool ended = win.runUntilEnded(60);
+    settle(win.result);
+    const double t1 = monoSeconds();
+    const qint64 hwm = statusKb("VmHWM");
+
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = t1 - t0;
+    r[QStringLiteral("ended")] = warmed && ended;
+    r[QStringLiteral("textExact")] =
+        win.result->Text() == (overRdap ? expectedAutoRdap(registryPort, registrarPort, bytes)
+                                        : expectedAutoWhois(bytes));
+    r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
+    r[QStringLiteral("peakMiB")] = mib(hwm);
+    r[QStringLiteral("pieces")] = double(pieces);
+    report(r);
+    std::_Exit(0);
+}
+
+// The floor for that: the same requests or exchanges one after the other, by
+// QNetworkAccessManager or QTcpSocket alone, and one setPlainText of the text the box shows.
+int autoFloor(bool overRdap, qsizetype bytes, quint16 registryPort, quint16 registrarPort,
+              quint16 whoisPort) {
+    MeasuredWindow win(0);
+    qsizetype column = 0;
+    const QString shown = TextBox::displayForm(
+        overRdap ? expectedAutoRdap(registryPort, registrarPort, bytes) : expectedAutoWhois(bytes),
+        column);
+    TextBox *box = freshBox(win);
+    QNetworkAccessManager network;
+    qint64 received = 0;
+
+    const auto [rssBefore, t0] = startClock();
+    if (overRdap) {
+        const QUrl urls[] = {QUrl(QStringLiteral("http://%1:%2/%3")
+                                      .arg(Server)
+                                      .arg(registryPort)
+                                      .arg(QLatin1String(AutoRegistryPath))),
+                             QUrl(QStringLiteral("http://%1:%2/%3")
+                                      .arg(Server)
+                                      .arg(registrarPort)
+                                      .arg(QLatin1String(AutoRegistrarPath)))};
+        for (const QUrl &url : urls) {
+            QNetworkReply *reply = network.get(QNetworkRequest(url));
+            QEventLoop loop;
+            QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+            loop.exec();
+            received += reply->readAll().size();
+            delete reply;
+        }
+    } else {
+        const QByteArray queries[] = {"example\r\n", QByteArray(AutoWhoisQuery) + "\r\n",
+                                      QByteArray(AutoWhoisQuery) + "\r\n"};
+        for (int i = 0; i < 3; ++i) {
+            QTcpSocket socket;
+            QByteArray answer;
+            QEventLoop loop;
+            QObject::connect(&socket, &QTcpSocket::connected, &loop,
+                             [&] { socket.write(queries[i]); });
+            QObject::connect(&socket, &QTcpSocket::readyRead, &loop,
+                             [&] { answer += socket.readAll(); });
+            QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+            socket.connectToHost(QStringLiteral("127.0.0.%1").arg(i + 1), whoisPort);
+            loop.exec();
+            answer += socket.readAll();
+            received += answer.size();
+        }
+    }
+    box->setPlainText(shown);
+    settle(box);
+    const double t1 = monoSeconds();
+    const qint64 hwm = statusKb("VmHWM");
+
+    QJsonObject r;
+    r[QStringLiteral("seconds")] = t1 - t0;
+    r[QStringLiteral("receivedBytes")] = double(received);
     r[QStringLiteral("rssBeforeMiB")] = mib(rssBefore);
     r[QStringLiteral("peakMiB")] = mib(hwm);
     report(r);
@@ -562,6 +670,12 @@ int childMain(int argc, char *argv[]) {
         return rdapIntake(arg(3).toLongLong(), quint16(arg(4).toUInt()));
     if (kind == QLatin1String("rdapfloor"))
         return rdapFloor(arg(3).toLongLong());
+    if (kind == QLatin1String("autointake") || kind == QLatin1String("autofloor")) {
+        const bool overRdap = arg(3) == QLatin1String("rdap");
+        const auto run = kind == QLatin1String("autointake") ? autoIntake : autoFloor;
+        return run(overRdap, arg(4).toLongLong(), quint16(arg(5).toUInt()),
+                   quint16(arg(6).toUInt()), quint16(arg(7).toUInt()));
+    }
     if (kind == QLatin1String("naive"))
         return naiveBox(arg(3).toLongLong(), arg(4).toDouble());
     if (kind == QLatin1String("find"))

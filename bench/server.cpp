@@ -55,6 +55,37 @@ int serverMain(int argc, char *argv[]) {
         return QCoreApplication::exec();
     }
 
+    if (mode == QLatin1String("auto")) {
+        // "auto": IANA's bootstrap file and the registry's RDAP answer on one HTTP server, the
+        // registrar's on another; IANA's, the registry's and the registrar's WHOIS on
+        // 127.0.0.1, .2 and .3 of one port. "port HTTP1 HTTP2 WHOIS".
+        const qint64 bytes = args.value(1).toLongLong();
+        FakeHttp registry, registrar;
+        QList<FakeWhois *> servers;
+        if (!registry.listen() || !registrar.listen() || !listenShared(servers, 3)) {
+            std::fprintf(stderr, "cannot listen on loopback\n");
+            return 1;
+        }
+        registry.json("/dns.json", R"({"version": "1.0", "services": [[["com"], [")" +
+                                       registry.url(QStringLiteral("reg/")).toEncoded() +
+                                       R"("]]]})");
+        const QByteArray answer = rdapDomainAnswer(
+            bytes, registrar.url(QString::fromLatin1(AutoRegistrarPath)).toEncoded());
+        registry.json(QByteArray("/") + AutoRegistryPath, answer);
+        registrar.json(QByteArray("/") + AutoRegistrarPath, answer);
+        const QByteArray answers[] = {autoIanaAnswer(bytes), autoRegistryAnswer(bytes),
+                                      autoRegistrarAnswer(bytes)};
+        for (int i = 0; i < 3; ++i)
+            servers[i]->feed(answers[i], bytes, {ChunkSize, 2, false});
+        std::printf("port %u %u %u\n", unsigned(registry.port()), unsigned(registrar.port()),
+                    unsigned(servers.first()->port()));
+        std::fflush(stdout);
+        QTimer::singleShot(300 * 1000, &app, &QCoreApplication::quit);
+        const int rc = QCoreApplication::exec();
+        qDeleteAll(servers);
+        return rc;
+    }
+
     QByteArray block;
     qint64 total = 0;
     double seconds = 0;

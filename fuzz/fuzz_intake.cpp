@@ -16,14 +16,18 @@
 // is read again in one of the sets of "Read as" (each of which reads any bytes, in any pieces, as
 // it reads them whole), and as UTF-8 alone, as an RDAP rendering is. The referral rules read every
 // received and every shown line, also as a selection: whatever server they name is a host name or
-// an IP address that stands in that line.
+// an IP address that stands in that line. The rules of "auto" read the whole text as IANA's answer
+// and as a registry's (WHOIS, and RDAP text): whatever they ask next is such a server, stands in
+// the text, and is neither IANA's nor the registry's own.
 #include "fuzzapp.h"
 
 #include "host/hostname.h"
 #include "platform/textbox.h"
 #include "platform/wiretext.h"
 #include "query/query.h"
-#include "ui/referral.h"
+#include "rdap/lookup.h"
+#include "rdap/rdap.h"
+#include "rdap/referral.h"
 
 #include <QByteArray>
 #include <QString>
@@ -78,15 +82,71 @@ void checkReferral(QStringView line) {
                        ((host::isHostName(fromLine) || host::isIpAddress(fromLine)) &&
                         line.contains(fromLine)),
                    "a referral line names a host name or address it holds");
+    // Without a server in the selection or the line, a related link's RDAP base URL is offered.
+    const QString selected = referral::serverInSelection(line);
+    const QString linked = rdap::relatedBase(line);
     const QString fromSelection = referral::serverToSearch(line, true, line);
-    fuzzapp::check(fromSelection.isEmpty() ||
+    fuzzapp::check(fromSelection.isEmpty() || fromSelection == linked ||
                        ((host::isHostName(fromSelection) || host::isIpAddress(fromSelection)) &&
                         line.contains(fromSelection)),
-                   "a selection names a host name or address it holds");
-    fuzzapp::check(fromSelection == (referral::serverInSelection(line).isEmpty()
-                                         ? fromLine
-                                         : referral::serverInSelection(line)),
-                   "the selection comes before the line");
+                   "a selection names a host name or address it holds, or a link's base URL");
+    fuzzapp::check(fromSelection == (!selected.isEmpty()   ? selected
+                                     : !fromLine.isEmpty() ? fromLine
+                                                           : linked),
+                   "the selection comes before the line, the line before its link");
+}
+
+void checkNamed(const QString &server, QStringView text, const char *what) {
+    fuzzapp::check((host::isHostName(server) || host::isIpAddress(server)) &&
+                       text.contains(server, Qt::CaseInsensitive),
+                   what);
+}
+
+void checkLookup(QStringView text) {
+    const rdap::Query domain = rdap::queryFor(u"example.io");
+    const lookup::Ask iana = lookup::referredByIana(domain, u"example.io", text);
+    if (iana.way == lookup::Ask::Way::Whois) {
+        checkNamed(iana.server, text, "IANA's answer names a server it holds");
+        fuzzapp::check(iana.server.compare(lookup::IanaWhois, Qt::CaseInsensitive) != 0,
+                       "IANA's answer never leads back to IANA");
+    } else {
+        fuzzapp::check(iana.way == lookup::Ask::Way::None && !iana.line.isEmpty(),
+                       "IANA's answer naming no server ends the lookup with a line");
+    }
+
+    lookup::Ask registry;
+    registry.way = lookup::Ask::Way::Whois;
+    registry.server = QStringLiteral("whois.example.net");
+    lookup::Ask ianaAsk;
+    ianaAsk.way = lookup::Ask::Way::Whois;
+    ianaAsk.server = QString(lookup::IanaWhois);
+    const QStringList asked = {lookup::serverKey(ianaAsk), lookup::serverKey(registry)};
+    const lookup::Ask byWhois =
+        lookup::registrar(domain, u"example.io", registry, QUrl(), text, asked);
+    if (byWhois.way != lookup::Ask::Way::None) {
+        fuzzapp::check(byWhois.way == lookup::Ask::Way::Whois, "a WHOIS registry leads to WHOIS");
+        checkNamed(byWhois.server, text, "the registry's answer names a server it holds");
+        fuzzapp::check(!asked.contains(lookup::serverKey(byWhois)), "never the same server twice");
+    }
+
+    lookup::Ask rdapRegistry;
+    rdapRegistry.way = lookup::Ask::Way::Rdap;
+    rdapRegistry.base = QUrl(QStringLiteral("https://rdap.example.net/"));
+    const lookup::Ask byRdap =
+        lookup::registrar(domain, u"example.io", rdapRegistry,
+                          QUrl(QStringLiteral("https://rdap.example.net/domain/example.io")), text,
+                          {lookup::serverKey(rdapRegistry)});
+    if (byRdap.way != lookup::Ask::Way::None) {
+        fuzzapp::check(byRdap.way == lookup::Ask::Way::Rdap, "an RDAP registry leads to RDAP");
+        fuzzapp::check(byRdap.base.scheme() == QLatin1String("https") &&
+                           byRdap.base.userInfo().isEmpty() &&
+                           text.contains(lookup::registrarBase(text)),
+                       "an https answer leads to an https base URL it holds, without user info");
+        checkNamed(byRdap.base.host(QUrl::EncodeUnicode), byRdap.base.toString(),
+                   "the base URL's host is a host name or an address");
+        fuzzapp::check(lookup::serverKey(byRdap) != lookup::serverKey(rdapRegistry),
+                       "never the same server twice");
+    }
 }
 
 // From an unknown server: UTF-8 up to the switch, then Windows-1252 (every byte back as it
@@ -193,6 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     for (const QStringView line : QStringView(received).split(QLatin1Char('\n')))
         checkReferral(line);
+    checkLookup(received);
     for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
         checkReferral(block.text());
 

@@ -2,8 +2,10 @@
 //
 //   Winsock    TCP client control: one connection at a time, asynchronous, with the
 //              notifications Connected, DataArrival and Closed delivered on the GUI thread.
-//              Asked to connect to "rdap" or an http(s) URL it speaks RDAP instead (through
-//              rdap::Client), and hands the answer up as text through the same notifications.
+//              What answers beneath it is an Exchange (exchange.h), one way of asking each:
+//              a TCP exchange on port 43; one RDAP request, for "rdap" or an http(s) URL; the
+//              lookup of "auto", registry and registrar, which runs the other two in turn. All
+//              hand their answers up as text through the same notifications.
 //   WireText   how queries and answers turn into bytes and back (UTF-8, else Windows-1252; a
 //              few servers' own sets; ISO-2022-JP; any set the user chooses to read in).
 //   TextBox    multi-line read-only text box that keeps its text exactly as written.
@@ -21,12 +23,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "exchange.h"
 #include "wiretext.h"
-
-class QTcpSocket;
-namespace rdap {
-class Client;
-}
 
 class Winsock : public QObject {
     Q_OBJECT
@@ -47,11 +45,11 @@ public:
     // GetData's data type code for text.
     static constexpr int vbString = 8;
     // The most bytes one DataArrival announces.
-    static constexpr qint64 MaxPiece = 256 * 1024;
+    static constexpr qint64 MaxPiece = TcpExchange::MaxPiece;
     // The most bytes of one WHOIS answer that are read; past them the connection is closed and
     // CutLine ends the text. An RDAP answer has the same limit (rdap::Client::MaxBody).
-    static constexpr qint64 MaxAnswer = 64 * 1024 * 1024;
-    static const QString &CutLine();
+    static constexpr qint64 MaxAnswer = TcpExchange::MaxAnswer;
+    static const QString &CutLine() { return TcpExchange::CutLine(); }
 
     explicit Winsock(QObject *parent = nullptr);
     ~Winsock() override;
@@ -66,48 +64,59 @@ public:
 
     // Starts connecting to RemoteHost:RemotePort and returns at once. A host text that cannot
     // be used leaves the control in sckError without any notification. For an RDAP server
-    // (rdap::serverForm) nothing connects: Connected follows from the event loop.
+    // (rdap::serverForm) or "auto" nothing connects: Connected follows from the event loop.
     void Connect();
     // Sends the text as RemoteHost reads it: domain names in ACE form (or Unicode, where the
     // server wants that), in Windows-1252 where it holds every character, else in UTF-8 (see
-    // WireText::queryBytes); ignored unless connected. To an RDAP server the text less its
-    // CR LF is the query: each piece of the HTTP answer as it comes is a DataArrival of 0
-    // bytes, and at its end the text to show arrives like a WHOIS answer, then Closed.
+    // WireText::queryBytes); ignored unless connected. To an RDAP server or "auto" the text
+    // less its CR LF is the query: each piece of each request as it comes is a DataArrival of
+    // 0 bytes, and each answer, once complete, arrives like a WHOIS answer; then Closed.
     void SendData(const QString &data);
-    // Takes up to maxLen received bytes as text (see AnswerDecoder), read in the set of
-    // RemoteHost where the table names one; an RDAP answer's rendering as UTF-8 alone. Bytes
-    // that end inside a character come with the next piece; those still unfinished when the
-    // server closes come, as Windows-1252 (U+FFFD in another set), with a last DataArrival
-    // before Closed. A WHOIS answer longer than MaxAnswer ends after its first MaxAnswer bytes
-    // with CutLine on a line of its own, and then Closed, as if the server had closed. False
-    // (data untouched) when there is no connection to read from or the type is not text.
+    // Takes up to maxLen received bytes as text: a WHOIS answer by AnswerDecoder's rules, in
+    // the set of its server where the table names one; an RDAP answer's rendering as UTF-8
+    // alone. Bytes that end inside a character come with the next piece; those still unfinished
+    // when the answer ends come, as Windows-1252 (U+FFFD in another set), with a last
+    // DataArrival. A WHOIS answer longer than MaxAnswer ends after its first MaxAnswer bytes
+    // with CutLine on a line of its own, as if the server had closed. False (data untouched)
+    // when there is no connection to read from or the type is not text.
     bool GetData(QString &data, int type, qint32 maxLen);
     // Ends the connection (or the RDAP request) in any state. No notification of it follows.
     void Close();
 
-    // Counts the connections begun: it changes with every Connect.
-    quint64 ConnectionNumber() const { return m_connectionNumber; }
-    // The rest of the current connection's answer is read by this decoder, which has already
-    // read every byte GetData took so far (the user chose another set to read it in).
-    void SetAnswerDecoder(AnswerDecoder decoder) { m_answer = std::move(decoder); }
+    // Counts the answers begun: it changes with every Connect and with every AnswerBegins.
+    quint64 AnswerNumber() const { return m_answerNumber; }
+    // Whose rules read the current answer when the user chose no set (AnswerDecoder::reset).
+    QString AnswerServer() const;
     // True when the current answer is text of Lumbra's own writing in UTF-8 (an RDAP answer's
     // rendering), which no WHOIS character-set rule may read: "Read as" > "Automatic" reads
     // it with AnswerDecoder::readUtf8Text.
-    bool AnswerIsUtf8Text() const { return m_utf8Text; }
+    bool AnswerIsUtf8Text() const;
+    // For an RDAP answer: its body as the server sent it, and how many of the answer's bytes
+    // stand before the body's rendering (the URL that answered, an error's status line); -1
+    // for any other answer. For "Read as" > "JSON as received".
+    QByteArray AnswerBody() const;
+    qsizetype AnswerHeadSize() const;
+    // The rest of the current answer is read by this decoder, which has already read every byte
+    // GetData took of it so far (the user chose another set to read it in).
+    void SetAnswerDecoder(AnswerDecoder decoder);
 
     // Test seam: connections go to this port instead of RemotePort (0 turns it off).
-    void setTestPort(quint16 port) { m_testPort = port; }
+    void setTestPort(quint16 port) { m_setup.testPort = port; }
     // Test seam: host names resolve through this table alone (name in resolver form -> address),
     // so no resolver is asked; a name missing from it fails like one that cannot be resolved.
     void setTestHosts(const QHash<QString, QString> &hosts) {
-        m_testHosts = hosts;
-        m_useTestHosts = true;
+        m_setup.testHosts = hosts;
+        m_setup.useTestHosts = true;
     }
 
-    // Test seams for RDAP: the bootstrap files come from this base URL instead of IANA's, and
-    // these CAs are trusted beside the system's.
-    void setTestRdapBootstrap(const QUrl &base) { m_testBootstrap = base; }
-    void setTestRdapCas(const QList<QSslCertificate> &certificates) { m_testCas = certificates; }
+    // Test seams for RDAP: the bootstrap files come from this base URL instead of IANA's, a
+    // top-level domain is asked at this one instead of IANA's RDAP service, and these CAs are
+    // trusted beside the system's.
+    void setTestRdapBootstrap(const QUrl &base) { m_setup.testBootstrap = base; }
+    void setTestRdapTopLevel(const QUrl &base) { m_setup.testTopLevel = base; }
+    void setTestRdapCas(const QList<QSslCertificate> &certificates) {
+        m_setup.testCas = certificates;
+    }
 
     // The host text in the form handed to the resolver: blanks trimmed, IPv6 brackets
     // removed, internationalized names in ASCII form, one trailing dot dropped. Empty when the
@@ -123,47 +132,27 @@ Q_SIGNALS:
     // Text that GetData handed out beyond the answer's bytes: the cut at MaxAnswer (its line
     // end and CutLine), so that the answer read again in another set keeps it.
     void TextAdded(const QString &text);
-    // For an RDAP answer, before its text arrives: the answer's body as the server sent it, and
-    // how many bytes of the text to come stand before the body's rendering (the URL that
-    // answered, an error's status line). For "Read as" > "JSON as received".
-    void RdapBody(const QByteArray &body, qsizetype headSize);
+    // Another answer of the same query begins ("auto": the registrar's after the registry's).
+    void AnswerBegins();
+    // Where the lookup of "auto" stands: "Connecting .... host", "Connected to host".
+    void Status(const QString &line);
 
 private:
-    void dropSocket();
-    void onReadyRead(QTcpSocket *socket);
-    void onRemoteClosed(QTcpSocket *socket);
-    bool cutIfFull(QTcpSocket *socket);
-    void handUpCut(quint64 connection);
-    void dropRdap();
-    void sendRdap(const QString &data);
-    void handUpRdap(quint64 request);
-    bool current(quint64 request) const { return m_http && request == m_request; }
+    void drop();
+    void queueHandUp();
+    void handUp(quint64 request);
+    bool current(quint64 request) const { return m_exchange && request == m_request; }
 
-    QTcpSocket *m_socket = nullptr;
+    Exchange *m_exchange = nullptr;
+    // Whether the answer is handed up as the socket delivers it (WHOIS), not once complete.
+    bool m_streaming = false;
+    bool m_handUpQueued = false;
     int m_state = sckClosed;
     quint16 m_localPort = 0;
     quint16 m_remotePort = 0;
-    quint16 m_testPort = 0;
-    quint64 m_connectionNumber = 0;
-    bool m_useTestHosts = false;
-    QHash<QString, QString> m_testHosts;
-    QString m_remoteHost;
-    AnswerDecoder m_answer;
-    bool m_utf8Text = false;
-    // The WHOIS answer's bytes taken so far, its last byte, and whether it was cut at MaxAnswer
-    // (the socket is gone then, and the cut's text waits to be handed up).
-    enum class Cut { None, Pending, Done };
-    qint64 m_received = 0;
-    char m_lastByte = '\n';
-    Cut m_cut = Cut::None;
-
-    // RDAP: the client is made on the first RDAP query and kept (it holds the bootstrap files).
-    rdap::Client *m_rdap = nullptr;
-    bool m_http = false;
+    quint64 m_answerNumber = 0;
     // Counts Connect and Close calls: a queued step of an earlier request finds it changed.
     quint64 m_request = 0;
-    QByteArray m_rdapText; // the text to show, handed up from m_rdapRead on
-    qsizetype m_rdapRead = 0;
-    QUrl m_testBootstrap;
-    QList<QSslCertificate> m_testCas;
+    QString m_remoteHost;
+    ExchangeSetup m_setup;
 };

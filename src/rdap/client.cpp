@@ -1,5 +1,7 @@
 #include "client.h"
 
+#include "lookup.h"
+
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -21,13 +23,24 @@ void endLine(QByteArray &text) {
 
 Client::Client(QObject *parent)
     : QObject(parent)
-    , m_network(new QNetworkAccessManager(this)) {}
+    , m_network(new QNetworkAccessManager(this))
+    , m_topLevelBase(QString(lookup::IanaRdap)) {}
 
 void Client::start(const QString &server, const QString &text) {
     abort();
+    m_outcome = Outcome::NoAnswer;
+    m_status = 0;
+    m_answeredBy.clear();
     m_query = queryFor(text);
     if (serverForm(server) != ServerForm::Bootstrap) {
         get(requestUrl(baseUrl(server).value_or(QUrl()), m_query), Stage::Answer);
+        return;
+    }
+    // No bootstrap file names the root's children: IANA answers for them itself.
+    const QString tld = lookup::topLevelDomain(text);
+    if (!tld.isEmpty()) {
+        get(requestUrl(m_topLevelBase, {Kind::Domain, tld, QLatin1String("domain/") + tld}),
+            Stage::Answer);
         return;
     }
     const Registry registry = registryFor(m_query);
@@ -82,6 +95,7 @@ void Client::get(const QUrl &url, Stage stage) {
     m_reply = m_network->get(request);
     connect(m_reply, &QNetworkReply::readyRead, this, &Client::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &Client::onFinished);
+    Q_EMIT asking(url);
 }
 
 void Client::onReadyRead() {
@@ -99,6 +113,7 @@ void Client::onReadyRead() {
     if (m_body.size() > MaxBody) {
         m_body.truncate(MaxBody);
         m_cut = true;
+        m_outcome = m_stage == Stage::Bootstrap ? Outcome::BootstrapFailed : Outcome::Answer;
         bool utf8 = true;
         qsizetype head = -1;
         const QByteArray text = answerText(m_reply, &utf8, &head);
@@ -130,6 +145,7 @@ void Client::onFinished() {
     }
     // The answer, or whatever kept the bootstrap file from being read (it is not kept, so
     // the next query fetches it again).
+    m_outcome = m_stage == Stage::Bootstrap ? Outcome::BootstrapFailed : Outcome::Answer;
     bool utf8 = true;
     qsizetype head = -1;
     const QByteArray text = answerText(reply, &utf8, &head);
@@ -141,6 +157,7 @@ void Client::askService(const QJsonDocument &registry) {
     if (!service) {
         QByteArray line = notCovered(m_query).toUtf8();
         endLine(line);
+        m_outcome = Outcome::NotCovered;
         end(line);
         return;
     }
@@ -155,14 +172,19 @@ void Client::end(const QByteArray &text, bool utf8, qsizetype headSize) {
     Q_EMIT finished(text, utf8);
 }
 
-QByteArray Client::answerText(QNetworkReply *reply, bool *utf8, qsizetype *headSize) const {
+QByteArray Client::answerText(QNetworkReply *reply, bool *utf8, qsizetype *headSize) {
     *utf8 = true;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     // No HTTP answer at all (not resolved, refused, TLS, a redirect refused): Qt's word for it.
     if (!status.isValid() || error == QNetworkReply::InsecureRedirectError ||
-        error == QNetworkReply::TooManyRedirectsError)
+        error == QNetworkReply::TooManyRedirectsError) {
+        if (m_outcome == Outcome::Answer)
+            m_outcome = Outcome::NoAnswer;
         return (reply->errorString() + QLatin1Char('\n')).toUtf8();
+    }
+    m_status = status.toInt();
+    m_answeredBy = reply->url();
 
     QByteArray text = "RDAP " + reply->url().toEncoded() + '\n';
     // The text is rarely longer than the body: room for it up front, so it is not copied as it

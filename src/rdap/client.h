@@ -27,20 +27,39 @@ public:
 
     explicit Client(QObject *parent = nullptr);
 
+    // How the last query ended.
+    enum class Outcome {
+        Answer,          // an HTTP answer came (any status): "RDAP <url>" and what it said
+        NoAnswer,        // none did (not resolved, refused, TLS, a redirect refused)
+        NotCovered,      // the bootstrap file names no service for the query
+        BootstrapFailed, // the bootstrap file could not be had
+    };
+
     // Asks the server ("rdap" or a base URL, see serverForm) for the query text (IDN words
-    // already in ACE form). An unfinished query is aborted first.
+    // already in ACE form); with "rdap", a top-level domain itself is asked at IANA's own
+    // service. An unfinished query is aborted first.
     void start(const QString &server, const QString &text);
     // Ends the query at once; no signal of it follows.
     void abort();
 
+    Outcome outcome() const { return m_outcome; }
+    // The HTTP status and the URL of the answer that ended the last query (0 and empty when
+    // no HTTP answer ended it).
+    int status() const { return m_status; }
+    QUrl answeredBy() const { return m_answeredBy; }
+
     // Test seam: the bootstrap files come from here instead of IANA.
     void setBootstrapBase(const QUrl &base) { m_bootstrapBase = base; }
+    // Test seam: top-level domains are asked here instead of at IANA's RDAP service.
+    void setTopLevelBase(const QUrl &base) { m_topLevelBase = base; }
     // Test seam: these CAs are trusted beside the system's (certificate errors stay fatal).
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates) {
         m_extraCas = certificates;
     }
 
 Q_SIGNALS:
+    // A request for this URL (a bootstrap file or the answer) goes out.
+    void asking(const QUrl &url);
     // A piece of the answer (or of a bootstrap file) has arrived.
     void progress();
     // The query has ended; this is what to show. `utf8` tells text that is all of Lumbra's own
@@ -60,7 +79,7 @@ private:
     void onFinished();
     void askService(const QJsonDocument &registry);
     void end(const QByteArray &text, bool utf8 = true, qsizetype headSize = -1);
-    QByteArray answerText(QNetworkReply *reply, bool *utf8, qsizetype *headSize) const;
+    QByteArray answerText(QNetworkReply *reply, bool *utf8, qsizetype *headSize);
 
     QNetworkAccessManager *m_network;
     QNetworkReply *m_reply = nullptr;
@@ -71,6 +90,10 @@ private:
     bool m_cut = false;
     QHash<int, QJsonDocument> m_bootstrap; // by Registry
     QUrl m_bootstrapBase{QStringLiteral("https://data.iana.org/rdap/")};
+    QUrl m_topLevelBase;
+    Outcome m_outcome = Outcome::NoAnswer;
+    int m_status = 0;
+    QUrl m_answeredBy;
     QList<QSslCertificate> m_extraCas;
 };
 

@@ -6,6 +6,9 @@
 //              (render/, a file per concern; render/renderer.h names them); labels.h the
 //              labels that readers of the text look for
 //   Client     (client.h) fetches the bootstrap files and the answer with QNetworkAccessManager
+//   referral   (referral.h) the WHOIS server or RDAP service a line of an answer names
+//   lookup     (lookup.h) the rules of "auto": registry then registrar, over RDAP or WHOIS,
+//              with the own table of RDAP services IANA's bootstrap lacks (own-dns.json)
 //
 // Host names and addresses are checked by host/hostname.h, the library below this one.
 // Everything but Client is a plain function over Qt's JSON and URL types, testable without a

@@ -9,8 +9,8 @@
 #include "platform/textbox.h"
 #include "platform/updown.h"
 #include "platform/winsock.h"
+#include "rdap/referral.h"
 #include "readas.h"
-#include "referral.h"
 #include "twips.h"
 
 #include <QCheckBox>
@@ -135,6 +135,8 @@ frmMain::frmMain(QWidget *parent)
     controls.Winsock1 = Winsock1;
     m_query = new QueryForm(controls, *this, this);
     m_answers = new AnswerBlocks(txtSearchResult, Winsock1, this);
+    // "auto" asks several servers in turn: the status line names the one being asked.
+    connect(Winsock1, &Winsock::Status, lblStatus, &QLabel::setText);
 
     connect(btnSearch, &QPushButton::clicked, m_query, &QueryForm::btnSearch_Click);
     connect(btnCopy, &QPushButton::clicked, this, &frmMain::btnCopy_Click);
@@ -361,6 +363,15 @@ void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool
     connect(rdap, &QAction::triggered, m_query,
             [this] { m_query->SearchOn(QStringLiteral("rdap")); });
     menu->insertAction(first, rdap);
+    // And through "auto": registry and registrar, wherever they answer.
+    auto *lookup = new QAction(QStringLiteral("Search with a&uto"), menu);
+    lookup->setObjectName(QStringLiteral("mnuSearchAuto"));
+    lookup->setToolTip(QStringLiteral("Search the query text at the registry and the registrar, "
+                                      "over RDAP or WHOIS, below the results shown"));
+    lookup->setEnabled(hopAllowed);
+    connect(lookup, &QAction::triggered, m_query,
+            [this] { m_query->SearchOn(QStringLiteral("auto")); });
+    menu->insertAction(first, lookup);
     auto *find = new QAction(QStringLiteral("&Find..."), menu);
     find->setObjectName(QStringLiteral("mnuFind"));
     find->setToolTip(QStringLiteral("Find text in the search results"));

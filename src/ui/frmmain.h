@@ -6,8 +6,8 @@
 //   frmResource  the hidden holder of the four status animation frames, created on first use.
 //   FindWindow   finds text in the result box (Ctrl+F, F3, Shift+F3, the box's context menu),
 //                created on first use.
-//   referral     plain functions: the WHOIS server a selection or an answer's line names, which
-//                the box's context menu offers to search with one click.
+//   referral     (rdap/referral.h, below) the WHOIS server a selection or an answer's line
+//                names, which the box's context menu offers to search with one click.
 //   AnswerBlocks each answer in the result box with the bytes it came as, for "Read as" in the
 //                box's context menu: one answer read again in another character set.
 //   MessageBox   every message box goes through it, so tests can answer it without a person.
@@ -56,7 +56,8 @@ public:
     void btnInfo_Click();
     void btnExit_Click();
     // Adds "Search on <server>" (when the selection the menu was opened on, or else the line,
-    // names a WHOIS server or an RDAP service), "Search with RDAP", "Find..." and "Read as"
+    // names a WHOIS server or an RDAP service), "Search with RDAP", "Search with auto",
+    // "Find..." and "Read as"
     // before Qt's own entries of the result box's context menu.
     void txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool onSelection);
     // The Find window, created on first use.

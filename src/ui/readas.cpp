@@ -15,24 +15,26 @@ AnswerBlocks::AnswerBlocks(TextBox *box, Winsock *winsock, QObject *parent)
     : QObject(parent)
     , m_box(box)
     , m_winsock(winsock) {
-    // The header stands in the box before the control connects; the answer follows it.
-    connect(m_winsock, &Winsock::Connected, this, [this] {
+    // The header stands in the box before the control connects; the answer follows it, and
+    // each further answer of the same query follows the one before.
+    auto begin = [this] {
         Block block;
         block.start = block.end = m_box->Text().size();
-        block.server = m_winsock->RemoteHost();
-        block.connection = m_winsock->ConnectionNumber();
+        block.server = m_winsock->AnswerServer();
+        block.answer = m_winsock->AnswerNumber();
         m_blocks.push_back(std::move(block));
-    });
+    };
+    connect(m_winsock, &Winsock::Connected, this, begin);
+    connect(m_winsock, &Winsock::AnswerBegins, this, begin);
     connect(m_winsock, &Winsock::BytesRead, this, [this](const QByteArray &bytes) {
         if (!m_blocks.empty() && receiving(m_blocks.back())) {
             keep(m_blocks.back().bytes, bytes);
+            // Known once the answer's bytes come: "auto" learns whose answer it is as it asks.
+            m_blocks.back().server = m_winsock->AnswerServer();
             m_blocks.back().utf8Text = m_winsock->AnswerIsUtf8Text();
-        }
-    });
-    connect(m_winsock, &Winsock::RdapBody, this, [this](const QByteArray &body, qsizetype head) {
-        if (!m_blocks.empty() && receiving(m_blocks.back())) {
-            m_blocks.back().body = body;
-            m_blocks.back().headSize = head;
+            m_blocks.back().headSize = m_winsock->AnswerHeadSize();
+            if (m_blocks.back().headSize >= 0)
+                m_blocks.back().body = m_winsock->AnswerBody();
         }
     });
     connect(m_winsock, &Winsock::TextAdded, this, [this](const QString &text) {
@@ -64,8 +66,7 @@ void AnswerBlocks::keep(QList<QByteArray> &chunks, QByteArrayView bytes) {
 }
 
 bool AnswerBlocks::receiving(const Block &block) const {
-    return block.connection == m_winsock->ConnectionNumber() &&
-           m_winsock->State() != Winsock::sckClosed;
+    return block.answer == m_winsock->AnswerNumber() && m_winsock->State() != Winsock::sckClosed;
 }
 
 int AnswerBlocks::blockAt(qsizetype at) const {

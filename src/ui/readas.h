@@ -15,9 +15,10 @@ class Winsock;
 // "Read as": the result box's answers, each with the bytes it was read from, so that the user
 // can read one of them again in another character set; an RDAP answer also as the JSON the
 // server sent ("JSON as received"), in place of its rendering, until "Automatic" gives that back.
-// An answer's block runs from the end of its header to the next separator the program writes (or
-// the end of the text); the box keeps the blocks until Search sets its text anew. Re-reading
-// replaces that block alone; an answer still arriving goes on in the chosen set.
+// An answer's block runs from the end of its header (or of the answer before it, for the second
+// answer of "auto") to the next answer the program writes (or the end of the text); the box
+// keeps the blocks until Search sets its text anew. Re-reading replaces that block alone; an
+// answer still arriving goes on in the chosen set.
 class AnswerBlocks : public QObject {
     Q_OBJECT
 public:
@@ -40,8 +41,8 @@ private:
     struct Block {
         qsizetype start = 0;
         qsizetype end = 0;
-        QString server;
-        quint64 connection = 0;
+        QString server; // whose rules read it
+        quint64 answer = 0;
         // As received, copied into chunks (see keep): holding on to each buffer the control
         // read, or growing one array, would touch far more fresh memory than the bytes, and
         // slow the intake down.

@@ -28,7 +28,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSslKey>
+#include <QStringDecoder>
 #include <QTest>
+#include <QTextBlock>
 #include <QToolButton>
 #ifdef LUMBRA_HAVE_QT_GUI_PRIVATE
 #include <QtGui/private/qguiapplication_p.h>
@@ -726,6 +728,208 @@ private Q_SLOTS:
         QCOMPARE(registry.count("/com/v1/domain/xn--bcher-kva.com"), 1);
         QCOMPARE(iana.count("/dns.json"), 2);
         QCOMPARE(win.w.findChildren<QNetworkAccessManager *>().size(), 1);
+    }
+
+    // "auto" on loopback: registry and registrar in one block, each answer after its own line,
+    // the registrar's after one empty line; a registrar that fails or stays silent keeps the
+    // registry's answer; IANA's WHOIS answer only points. WHOIS servers share one port on
+    // 127.0.0.1 (IANA), .2 (the registry) and .3 (the registrar).
+    void autoLookup_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("RDAP registry and registrar") << "google.com"
+                                                     << "rdap";
+        QTest::newRow("RDAP registrar answers 500") << "google.com"
+                                                    << "rdap 500";
+        QTest::newRow("RDAP registrar stays silent") << "google.com"
+                                                     << "rdap silent";
+        QTest::newRow("WHOIS fallback: IANA, registry, registrar") << "example.kg"
+                                                                   << "whois";
+        QTest::newRow("WHOIS registrar stays silent") << "example.kg"
+                                                      << "whois silent";
+        QTest::newRow("IANA names no server") << "x.eh"
+                                              << "none";
+        QTest::newRow("bare TLD at IANA's RDAP service") << "IO"
+                                                         << "tld";
+    }
+    void autoLookup() {
+        QFETCH(QString, query);
+        QFETCH(QString, how);
+        FakeHttp iana, registry, registrar, topLevel;
+        QVERIFY(iana.listen() && registry.listen() && registrar.listen() && topLevel.listen());
+        QList<FakeWhois *> whois;
+        for (int i = 1; i <= 3; ++i) {
+            whois.append(new FakeWhois(this));
+            QVERIFY(whois.back()->listen(QHostAddress(QStringLiteral("127.0.0.%1").arg(i)),
+                                         whois.first()->port()));
+        }
+        const QByteArray answer =
+            FakeWhois::readFile(rdapData("answers/domain_com_google.com_verisign.json"))
+                .replace("https://rdap.markmonitor.com/rdap/",
+                         registrar.url(QStringLiteral("rdap/")).toEncoded());
+        const QByteArray registrarAnswer =
+            FakeWhois::readFile(rdapData("answers/domain_com_google.com_markmonitor.json"));
+        iana.json("/dns.json", R"({"version": "1.0", "services": [[["com"], [")" +
+                                   registry.url(QStringLiteral("com/v1/")).toEncoded() +
+                                   R"("]]]})");
+        registry.json("/com/v1/domain/google.com", answer);
+        if (how == QLatin1String("rdap 500"))
+            registrar.on("/rdap/domain/google.com",
+                         {500, "Internal Server Error", "down\n", {}, 1, 0, false});
+        else if (how == QLatin1String("rdap silent"))
+            registrar.on("/rdap/domain/google.com", {200, "OK", {}, {}, 1, 0, true});
+        else
+            registrar.json("/rdap/domain/google.com", registrarAnswer);
+        topLevel.json("/domain/io", finalAnswer);
+        // The registry answers in its own set (Windows-1251), the registrar in Latin-1.
+        const QByteArray registryWhois = "Domain: example.kg\nRegistrar WHOIS Server: "
+                                         "whois.registrar.example\nCity: \xD2\xCE\xC2\n";
+        whois[0]->answerAndClose(
+            how == QLatin1String("none")
+                ? FakeWhois::readFile(QStringLiteral(LUMBRA_TEST_DATA "/samples/"
+                                                                      "iana-tld-not-assigned.txt"))
+                : QByteArray("domain: KG\nrefer:        whois.kg\n"));
+        whois[1]->answerAndClose(registryWhois);
+        if (how == QLatin1String("whois silent"))
+            whois[2]->staySilent();
+        else
+            whois[2]->answerAndClose("Registrar: M\xFCller\n");
+
+        Window win;
+        Winsock &ws = win.w.winsock();
+        ws.setTestRdapBootstrap(iana.url());
+        ws.setTestRdapTopLevel(topLevel.url());
+        ws.setTestPort(whois.first()->port());
+        ws.setTestHosts({{QStringLiteral("whois.iana.org"), QStringLiteral("127.0.0.1")},
+                         {QStringLiteral("whois.kg"), QStringLiteral("127.0.0.2")},
+                         {QStringLiteral("whois.registrar.example"), QStringLiteral("127.0.0.3")}});
+        // What the status line says at each step, read after the window has written it.
+        QStringList status;
+        connect(&ws, &Winsock::Status, this,
+                [&] { status << win.get<QLabel>("lblStatus")->text(); });
+        const QString server = QStringLiteral(" Auto ");
+        win.get<QComboBox>("cmbWhoisServer")->setEditText(server);
+        win.search(query);
+
+        const QString rdapRegistry =
+            QStringLiteral("RDAP ") +
+            registry.url(QStringLiteral("com/v1/domain/google.com")).toString() +
+            QLatin1Char('\n') + rdapvalues::textOf(rdap::renderAnswer, answer).value();
+        const QString registrarUrl =
+            registrar.url(QStringLiteral("rdap/domain/google.com")).toString();
+        const QString noRdap = QStringLiteral("No RDAP service for \"%1\" in IANA's dns.json\n");
+        const QString whoisRegistry = noRdap.arg(QStringLiteral(".kg")) +
+                                      QStringLiteral("WHOIS whois.kg\n") +
+                                      QStringLiteral("Domain: example.kg\nRegistrar WHOIS "
+                                                     "Server: whois.registrar.example\nCity: "
+                                                     "\u0422\u041E\u0412\n");
+        QString shown;
+        if (how == QLatin1String("rdap"))
+            shown = rdapRegistry + QStringLiteral("\nRDAP ") + registrarUrl + QLatin1Char('\n') +
+                    rdapvalues::textOf(rdap::renderAnswer, registrarAnswer).value();
+        else if (how == QLatin1String("rdap 500"))
+            shown = rdapRegistry + QStringLiteral("\nRDAP ") + registrarUrl +
+                    QStringLiteral("\nHTTP 500 Internal Server Error\ndown\n");
+        else if (how == QLatin1String("rdap silent"))
+            shown = rdapRegistry;
+        else if (how == QLatin1String("whois"))
+            shown = whoisRegistry +
+                    QStringLiteral("\nWHOIS whois.registrar.example\nRegistrar: M\u00fcller\n");
+        else if (how == QLatin1String("whois silent"))
+            shown = whoisRegistry;
+        else if (how == QLatin1String("none"))
+            shown = noRdap.arg(QStringLiteral(".eh")) +
+                    QStringLiteral("No WHOIS server for \".eh\" in IANA's answer\n");
+        else
+            shown = QStringLiteral("RDAP ") + topLevel.url(QStringLiteral("domain/io")).toString() +
+                    QLatin1Char('\n') + rdapvalues::textOf(rdap::renderAnswer, finalAnswer).value();
+        const QString expected = QueryForm::lfToCrLf(header(server) + shown);
+
+        if (how.endsWith(QLatin1String("silent"))) {
+            // The registry's answer stands while the registrar is asked; the timeout ends both.
+            QTRY_COMPARE(win.text(), expected);
+            QTRY_VERIFY(how == QLatin1String("rdap silent") ? registrar.requests().size() == 1
+                                                            : whois[2]->requests().size() == 1);
+            QVERIFY(win.running());
+            win.ticks(11);
+            QVERIFY(win.endedCleanly());
+            QTRY_VERIFY(registrar.closedByClient() + whois[2]->closedByClient() == 1);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(win.endedCleanly(), 15000);
+        }
+        QCOMPARE(win.text(), expected);
+
+        if (how.startsWith(QLatin1String("whois"))) {
+            // IANA is asked the top-level domain, the registry and the registrar the query.
+            QCOMPARE(whois[0]->requests(), QList<QByteArray>{"kg\r\n"});
+            QCOMPARE(whois[1]->requests(), QList<QByteArray>{"example.kg\r\n"});
+            QCOMPARE(whois[2]->requests(), QList<QByteArray>{"example.kg\r\n"});
+            QVERIFY(status.contains(QStringLiteral("Connected to whois.iana.org")));
+            QVERIFY(status.contains(QStringLiteral("Connected to whois.kg")));
+            QVERIFY(status.contains(QStringLiteral("Connecting .... whois.registrar.example")));
+        }
+        auto *box = win.get<TextBox>("txtSearchResult");
+        auto readAs = [&](const QString &where, const QString &set) {
+            box->setTextCursor(QTextCursor(box->document()->find(where).block()));
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Menu);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->close();
+            auto *sets = menu->findChild<QMenu *>(QStringLiteral("mnuReadAs"));
+            QVERIFY(sets && sets->menuAction()->isEnabled());
+            for (QAction *a : sets->actions())
+                if (a->text() == set)
+                    a->trigger();
+        };
+        if (how == QLatin1String("rdap")) {
+            // The registrar's answer as its body came, below its own lines, the registry's
+            // answer as it was; "Automatic" gives the rendering back.
+            readAs(QStringLiteral("RDAP ") + registrarUrl, QStringLiteral("&JSON as received"));
+            QString body = QString::fromUtf8(registrarAnswer);
+            if (!body.endsWith(QLatin1Char('\n')))
+                body += QLatin1Char('\n');
+            QCOMPARE(win.text(),
+                     QueryForm::lfToCrLf(header(server) + rdapRegistry + QStringLiteral("\nRDAP ") +
+                                         registrarUrl + QLatin1Char('\n') + body));
+            readAs(QStringLiteral("RDAP ") + registrarUrl, QStringLiteral("Automatic"));
+            QCOMPARE(win.text(), expected);
+        }
+        if (how == QLatin1String("whois")) {
+            // Read as works on each answer alone: the registrar's read again in KOI8-R
+            // leaves the registry's as it was; "Automatic" gives each its own rules back.
+            readAs(QStringLiteral("Registrar:"), QStringLiteral("KOI8-R"));
+            QStringDecoder koi8("KOI8-R");
+            QCOMPARE(win.text(), QString(expected).replace(QStringLiteral("Registrar: M\u00fcller"),
+                                                           QStringLiteral("Registrar: M") +
+                                                               QString(koi8.decode("\xFC")) +
+                                                               QStringLiteral("ller")));
+            readAs(QStringLiteral("City:"), QStringLiteral("Windows-1252"));
+            QVERIFY(win.text().contains(QStringLiteral("City: \u00D2\u00CE\u00C2")));
+            readAs(QStringLiteral("City:"), QStringLiteral("Automatic"));
+            readAs(QStringLiteral("Registrar:"), QStringLiteral("Automatic"));
+            QCOMPARE(win.text(), expected);
+        }
+        if (how == QLatin1String("tld")) {
+            // The menu's hop to auto asks the same below, the server field as it was.
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Menu);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->close();
+            QAction *hop = menu->findChild<QAction *>(QStringLiteral("mnuSearchAuto"));
+            QVERIFY(hop && hop->isEnabled());
+            hop->trigger();
+            QTRY_VERIFY(win.endedCleanly());
+            QCOMPARE(win.text(),
+                     expected + QueryForm::lfToCrLf(header(QStringLiteral("auto")) + shown));
+            QCOMPARE(win.get<QComboBox>("cmbWhoisServer")->currentText(), server);
+        }
+        if (how == QLatin1String("rdap"))
+            QCOMPARE(iana.count("/dns.json") + registry.count("/com/v1/domain/google.com") +
+                         registrar.count("/rdap/domain/google.com"),
+                     3);
+        qDeleteAll(whois);
     }
 
 private:

@@ -1,7 +1,7 @@
 #include "fakehttp.h"
 #include "fakewhois.h"
 #include "rdap/rdap.h"
-#include "ui/referral.h"
+#include "rdap/referral.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
@@ -165,7 +165,8 @@ private Q_SLOTS:
     }
 
     // The menu, however it is opened: "Search on <server>" when the selection it was opened on
-    // or the line names one (disabled while the sweep is ticked), "Find...", "Read as"
+    // or the line names one, "Search with RDAP" and "with auto" (disabled while the sweep is
+    // ticked), "Find...", "Read as"
     // (disabled: text the program set, no answer), then Qt's own entries. The selection, when
     // there is one, is "whois.apnic.net" on line 3.
     void menu_data() {
@@ -175,17 +176,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("all");
         QTest::addColumn<QStringList>("first");
         auto list = [](const char *items) { return QString::fromLatin1(items).split(u'|'); };
-        const QStringList referral = list(
-            "&Search on whois.lacnic.net|Search with &RDAP|&Find...|Read &as (off)|-|&Copy (off)");
-        const QStringList plain = list("Search with &RDAP|&Find...|Read &as (off)|-|&Copy (off)");
-        const QStringList selected =
-            list("&Search on whois.apnic.net|Search with &RDAP|&Find...|Read &as (off)|-|&Copy");
+        const QStringList referral = list("&Search on whois.lacnic.net|Search with &RDAP|Search "
+                                          "with a&uto|&Find...|Read &as (off)|-|&Copy (off)");
+        const QStringList plain =
+            list("Search with &RDAP|Search with a&uto|&Find...|Read &as (off)|-|&Copy (off)");
+        const QStringList selected = list("&Search on whois.apnic.net|Search with &RDAP|Search "
+                                          "with a&uto|&Find...|Read &as (off)|-|&Copy");
         QTest::newRow("mouse on the referral") << "mouse" << 2 << false << false << referral;
         QTest::newRow("mouse on another line") << "mouse" << 3 << false << false << plain;
         QTest::newRow("mouse on the referral, a selection elsewhere")
             << "mouse" << 2 << true << false
-            << list(
-                   "&Search on whois.lacnic.net|Search with &RDAP|&Find...|Read &as (off)|-|&Copy");
+            << list("&Search on whois.lacnic.net|Search with &RDAP|Search with a&uto|&Find...|Read "
+                    "&as (off)|-|&Copy");
         QTest::newRow("mouse inside the selection") << "mouse" << 3 << true << false << selected;
         QTest::newRow("Menu key, cursor on the referral")
             << "menu" << 2 << false << false << referral;
@@ -195,7 +197,8 @@ private Q_SLOTS:
         QTest::newRow("Shift+F10, cursor elsewhere") << "shift+f10" << 0 << false << false << plain;
         QTest::newRow("sweep ticked") << "mouse" << 2 << false << true
                                       << list("&Search on whois.lacnic.net (off)|Search with &RDAP "
-                                              "(off)|&Find...|Read &as (off)|-|&Copy (off)");
+                                              "(off)|Search with a&uto (off)|&Find...|Read &as "
+                                              "(off)|-|&Copy (off)");
     }
     void menu() {
         QFETCH(QString, how);
