@@ -341,37 +341,35 @@ void frmMain::txtSearchResult_ContextMenu(QMenu *menu, const QString &line, bool
     // The sweep asks the list's servers and ignores the server field; a hop during one would
     // close the connection of the server being swept, whatever the check box says now.
     const bool hopAllowed = chkAll->checkState() == Qt::Unchecked && !m_query->sweeping();
+    // A search of the query text at another server, its answer below the ones shown.
+    auto addSearch = [&](const QString &caption, const char *name, const QString &tip,
+                         const QString &target) {
+        auto *search = new QAction(caption, menu);
+        search->setObjectName(QString::fromLatin1(name));
+        search->setToolTip(tip);
+        search->setEnabled(hopAllowed);
+        connect(search, &QAction::triggered, m_query,
+                [this, target] { m_query->SearchOn(target); });
+        menu->insertAction(first, search);
+    };
     const QString server =
         referral::serverToSearch(txtSearchResult->textCursor().selectedText(), onSelection, line);
     if (!server.isEmpty()) {
         QString caption = server;
         caption.replace(QLatin1Char('&'), QStringLiteral("&&")); // never an access key
-        auto *search = new QAction(QStringLiteral("&Search on ") + caption, menu);
-        search->setObjectName(QStringLiteral("mnuSearchServer"));
-        search->setToolTip(QStringLiteral("Search the query text on this server, below the "
-                                          "results shown"));
-        search->setEnabled(hopAllowed);
-        connect(search, &QAction::triggered, m_query,
-                [this, server] { m_query->SearchOn(server); });
-        menu->insertAction(first, search);
+        addSearch(QStringLiteral("&Search on ") + caption, "mnuSearchServer",
+                  QStringLiteral("Search the query text on this server, below the results shown"),
+                  server);
     }
-    // The same query through IANA's RDAP bootstrap, its answer below the ones shown.
-    auto *rdap = new QAction(QStringLiteral("Search with &RDAP"), menu);
-    rdap->setObjectName(QStringLiteral("mnuSearchRdap"));
-    rdap->setToolTip(QStringLiteral("Search the query text with RDAP, below the results shown"));
-    rdap->setEnabled(hopAllowed);
-    connect(rdap, &QAction::triggered, m_query,
-            [this] { m_query->SearchOn(QStringLiteral("rdap")); });
-    menu->insertAction(first, rdap);
-    // And through "auto": registry and registrar, wherever they answer.
-    auto *lookup = new QAction(QStringLiteral("Search with a&uto"), menu);
-    lookup->setObjectName(QStringLiteral("mnuSearchAuto"));
-    lookup->setToolTip(QStringLiteral("Search the query text at the registry and the registrar, "
-                                      "over RDAP or WHOIS, below the results shown"));
-    lookup->setEnabled(hopAllowed);
-    connect(lookup, &QAction::triggered, m_query,
-            [this] { m_query->SearchOn(QStringLiteral("auto")); });
-    menu->insertAction(first, lookup);
+    // The same query through IANA's RDAP bootstrap, and through "auto": registry and
+    // registrar, wherever they answer.
+    addSearch(QStringLiteral("Search with &RDAP"), "mnuSearchRdap",
+              QStringLiteral("Search the query text with RDAP, below the results shown"),
+              QStringLiteral("rdap"));
+    addSearch(QStringLiteral("Search with a&uto"), "mnuSearchAuto",
+              QStringLiteral("Search the query text at the registry and the registrar, over RDAP "
+                             "or WHOIS, below the results shown"),
+              QStringLiteral("auto"));
     auto *find = new QAction(QStringLiteral("&Find..."), menu);
     find->setObjectName(QStringLiteral("mnuFind"));
     find->setToolTip(QStringLiteral("Find text in the search results"));
