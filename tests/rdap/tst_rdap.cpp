@@ -318,6 +318,11 @@ void TestRdap::render_data() {
          "Registrar Abuse Contact Email: a@x", "DNSSEC: unsigned", "Registrar:", "  version: 4.0",
          "    x: 1", "Registrant (work): O", "  Object class: registrant", "Object class: domain",
          "Transfer: T", "DNSSEC zone signed: true", "status: active"});
+    row("domain head: only what it wrote is left out after it",
+        R"({"objectClassName": "domain", "events": [],
+            "asEventActor": [{"eventAction": "registration", "eventDate": "A"}],
+            "secureDNS": {"delegationSigned": true}, "secureDns": {"delegationSigned": false}})",
+        {"DNSSEC: signedDelegation", "Registration: A", "DNSSEC delegation signed: false"});
     row("redactions",
         R"({"redacted": [{"name": {"type": "Registrant Name", "description": "the name"},
               "postPath": "$.a", "pathLang": "jsonpath", "method": "emptyValue",

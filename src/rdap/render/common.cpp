@@ -35,7 +35,8 @@ QStringView actionLabel(QStringView action) {
 
 void Renderer::events(int level, const Member &m, const QJsonValue &value, const Skip &skip) {
     eachObject(level, m.name, value, [&](const QJsonObject &e) {
-        if (!skip.headEvents || headEventLabel(e).isEmpty())
+        // The head writes those of "events" only, never those of "asEventActor".
+        if (!skip.headEvents || m.name != u"events" || headEventLabel(e).isEmpty())
             event(level, e);
     });
 }

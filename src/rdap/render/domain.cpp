@@ -169,7 +169,7 @@ void Renderer::domain(int level, const QJsonObject &domain) {
             domain.value(name).toObject().value(QLatin1String("delegationSigned"));
         if (signedDelegation.isBool()) {
             field(level, u"DNSSEC", signedDelegation.toBool() ? u"signedDelegation" : u"unsigned");
-            rest.delegationSigned = true;
+            rest.delegationSignedIn = name;
             break;
         }
     }
@@ -219,7 +219,7 @@ void Renderer::nameserver(int level, const QJsonObject &nameserver, QStringView 
 }
 
 // DNSSEC: the flags, and each DS and DNSKEY record in its DNS presentation form.
-bool Renderer::secureDns(int level, const QJsonValue &value, const Skip &skip) {
+bool Renderer::secureDns(int level, const Member &m, const QJsonValue &value, const Skip &skip) {
     if (!value.isObject())
         return false;
     const QJsonObject dns = value.toObject();
@@ -227,7 +227,7 @@ bool Renderer::secureDns(int level, const QJsonValue &value, const Skip &skip) {
         const QString key = it.key();
         const bool ds = key == QLatin1String("dsData");
         if (!ds && key != QLatin1String("keyData")) {
-            if (skip.delegationSigned && key == QLatin1String("delegationSigned") &&
+            if (skip.delegationSignedIn == m.name && key == QLatin1String("delegationSigned") &&
                 it.value().isBool())
                 continue; // in the domain's head
             if (key == QLatin1String("zoneSigned") && isScalar(it.value()))

@@ -85,11 +85,11 @@ struct Skip {
     std::array<qsizetype, 4> properties{-1, -1, -1, -1};
     // The element of publicIds by its index (-1: none).
     qsizetype publicId = -1;
-    // A domain's: its head is written (not again), with the events and the DNSSEC flag it
-    // holds.
+    // A domain's: its head is written (not again), with the events of its "events" and the
+    // DNSSEC flag of the member named here (empty: none).
     bool domainHead = false;
     bool headEvents = false;
-    bool delegationSigned = false;
+    QStringView delegationSignedIn;
     // An entity of the object's "entities" with parts written elsewhere.
     const Taken *taken = nullptr;
 
@@ -257,7 +257,7 @@ private:
                      QStringView label = u"Nameserver");
     void nameserver(int level, const QJsonObject &nameserver, QStringView label);
     bool ipAddresses(int level, const QJsonValue &value);
-    bool secureDns(int level, const QJsonValue &value, const Skip &skip);
+    bool secureDns(int level, const Member &m, const QJsonValue &value, const Skip &skip);
 
     // network.cpp
     bool range(int level, const QJsonObject &object, const Member &m, const QJsonValue &value,

@@ -188,7 +188,7 @@ bool Renderer::member(int level, const QJsonObject &object, const Member &m,
         nameservers(level, m, value);
         return true;
     case Form::SecureDns:
-        return secureDns(level, value, skip);
+        return secureDns(level, m, value, skip);
     case Form::IpAddresses:
         return ipAddresses(level, value);
     case Form::PublicIds:
