@@ -321,8 +321,10 @@ void TestRdap::render_data() {
     row("domain head: only what it wrote is left out after it",
         R"({"objectClassName": "domain", "events": [],
             "asEventActor": [{"eventAction": "registration", "eventDate": "A"}],
-            "secureDNS": {"delegationSigned": true}, "secureDns": {"delegationSigned": false}})",
-        {"DNSSEC: signedDelegation", "Registration: A", "DNSSEC delegation signed: false"});
+            "secureDNS": {"delegationSigned": true}, "secureDns": {"delegationSigned": false},
+            "entities": [{"roles": ["abuse"]}, {"roles": ["registrar"]}]})",
+        {"DNSSEC: signedDelegation", "Registrar:", "Abuse:", "Registration: A",
+         "DNSSEC delegation signed: false"});
     row("redactions",
         R"({"redacted": [{"name": {"type": "Registrant Name", "description": "the name"},
               "postPath": "$.a", "pathLang": "jsonpath", "method": "emptyValue",

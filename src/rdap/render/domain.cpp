@@ -80,17 +80,18 @@ void Renderer::domain(int level, const QJsonObject &domain) {
     const QJsonArray card = vcardProperties(registrar.value(QLatin1String("vcardArray")));
     Taken registrarTaken;
     registrarTaken.entity = registrarAt;
-    registrarTaken.role = u"registrar";
+    // Each line the head writes of an entity names its role: only then may its heading go.
     const auto property = [&](const QJsonArray &properties, QLatin1String name, QStringView label,
-                              Skip &skip) {
+                              Taken &taken, QStringView role) {
         const qsizetype at = plainProperty(properties, name);
         if (at < 0)
             return;
         const QJsonArray p = properties.at(at).toArray();
         field(level, withTypes(label, p), p.at(3).toString());
-        skip.withProperty(at);
+        taken.skip.withProperty(at);
+        taken.role = role;
     };
-    property(card, QLatin1String("url"), u"Registrar URL", registrarTaken.skip);
+    property(card, QLatin1String("url"), u"Registrar URL", registrarTaken, u"registrar");
 
     const QJsonValue events = domain.value(QLatin1String("events"));
     if (events.isArray()) {
@@ -112,12 +113,13 @@ void Renderer::domain(int level, const QJsonObject &domain) {
                      card.at(nameAt).toArray().at(0).toString() == QLatin1String("fn")
                          ? QLatin1String("fn")
                          : QLatin1String("org"),
-                     u"Registrar", registrarTaken.skip);
+                     u"Registrar", registrarTaken, u"registrar");
             registrarTaken.nameTaken = true;
         } else if (handle.isString()) {
             field(level, u"Registrar", handle.toString());
             registrarTaken.skip.with(u"handle");
             registrarTaken.nameTaken = true;
+            registrarTaken.role = u"registrar";
         }
         const QJsonArray ids = registrar.value(QLatin1String("publicIds")).toArray();
         for (qsizetype i = 0; i < ids.size(); ++i) {
@@ -127,6 +129,7 @@ void Renderer::domain(int level, const QJsonObject &domain) {
                 isScalar(identifier) && !identifier.isUndefined()) {
                 publicId(level, u"Registrar IANA ID", id);
                 registrarTaken.skip.publicId = i;
+                registrarTaken.role = u"registrar";
                 break;
             }
         }
@@ -135,7 +138,6 @@ void Renderer::domain(int level, const QJsonObject &domain) {
     Taken abuseTaken;
     const QJsonArray registrarEntities = registrar.value(QLatin1String("entities")).toArray();
     abuseTaken.entity = withRole(registrarEntities, QLatin1String("abuse"));
-    abuseTaken.role = u"abuse";
     const bool ownAbuse = abuseTaken.entity < 0 && registrarAt >= 0;
     if (ownAbuse)
         abuseTaken.entity = withRole(entities, QLatin1String("abuse"));
@@ -143,10 +145,10 @@ void Renderer::domain(int level, const QJsonObject &domain) {
     if (abuseTaken.entity >= 0 && !(ownAbuse && abuseTaken.entity == registrarAt)) {
         const QJsonArray abuseCard = vcardProperties(
             abuseIn.at(abuseTaken.entity).toObject().value(QLatin1String("vcardArray")));
-        property(abuseCard, QLatin1String("email"), u"Registrar Abuse Contact Email",
-                 abuseTaken.skip);
-        property(abuseCard, QLatin1String("tel"), u"Registrar Abuse Contact Phone",
-                 abuseTaken.skip);
+        property(abuseCard, QLatin1String("email"), u"Registrar Abuse Contact Email", abuseTaken,
+                 u"abuse");
+        property(abuseCard, QLatin1String("tel"), u"Registrar Abuse Contact Phone", abuseTaken,
+                 u"abuse");
         if (ownAbuse)
             registrarTaken.next = &abuseTaken;
         else

@@ -122,7 +122,8 @@ struct Skip {
 };
 
 // An entity (by its index in "entities") whose name or other parts a domain's head has written:
-// what to skip of it, and the one role its heading would name only to say what the head says.
+// what to skip of it, and the one role its heading would name only to say what the head says
+// (empty when the head wrote no line of it).
 struct Taken {
     qsizetype entity = -1;
     Skip skip;
