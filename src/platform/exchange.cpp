@@ -9,17 +9,27 @@
 #include <algorithm>
 #include <utility>
 
+rdap::Client *ExchangeSetup::make() {
+    // Made on the first RDAP query: nothing of HTTP or TLS is loaded before one is asked.
+    auto *client = new rdap::Client(owner);
+    if (testBootstrap.isValid())
+        client->setBootstrapBase(testBootstrap);
+    if (testTopLevel.isValid())
+        client->setTopLevelBase(testTopLevel);
+    client->setExtraCaCertificates(testCas);
+    return client;
+}
+
 rdap::Client *ExchangeSetup::rdap() {
-    if (!m_rdap) {
-        // Made on the first RDAP query: nothing of HTTP or TLS is loaded before one is asked.
-        m_rdap = new rdap::Client(owner);
-        if (testBootstrap.isValid())
-            m_rdap->setBootstrapBase(testBootstrap);
-        if (testTopLevel.isValid())
-            m_rdap->setTopLevelBase(testTopLevel);
-        m_rdap->setExtraCaCertificates(testCas);
-    }
+    if (!m_rdap)
+        m_rdap = make();
     return m_rdap;
+}
+
+rdap::Client *ExchangeSetup::rdapAhead() {
+    if (!m_rdapAhead)
+        m_rdapAhead = make();
+    return m_rdapAhead;
 }
 
 QString Exchange::take(qint64 maxLen, QByteArray *bytes, QString *added) {
@@ -167,10 +177,12 @@ QByteArray TcpExchange::read(qint64 maxLen) {
     return bytes;
 }
 
-RdapExchange::RdapExchange(const QString &server, ExchangeSetup &setup, QObject *parent)
+RdapExchange::RdapExchange(const QString &server, ExchangeSetup &setup, QObject *parent,
+                           rdap::Client *client)
     : Exchange(parent)
     , m_server(server)
-    , m_setup(setup) {
+    , m_setup(setup)
+    , m_client(client) {
     readBy(server, false);
 }
 
@@ -201,7 +213,8 @@ void RdapExchange::send(const QString &data) {
 }
 
 void RdapExchange::ask(const QString &text) {
-    m_client = m_setup.rdap();
+    if (!m_client)
+        m_client = m_setup.rdap();
     // One request at a time: the client's signals reach the exchange that asked last.
     m_client->disconnect(this);
     connect(m_client, &rdap::Client::progress, this, [this] {
@@ -214,6 +227,17 @@ void RdapExchange::ask(const QString &text) {
                 m_body = body;
                 m_headSize = headSize;
             });
+    connect(m_client, &rdap::Client::ownLinks, this, &RdapExchange::ownLinks);
+    // A rendering is shown as it is written: UTF-8 by construction, as the whole text is.
+    connect(m_client, &rdap::Client::rendering, this, [this](const QByteArray &piece) {
+        if (m_text.isEmpty()) {
+            m_utf8Text = true;
+            if (m_decoder.automatic())
+                m_decoder.readUtf8Text();
+        }
+        m_text += piece;
+        Q_EMIT arrived(m_text.size() - m_read);
+    });
     connect(m_client, &rdap::Client::finished, this, [this](const QByteArray &text, bool utf8) {
         m_client->disconnect(this);
         m_answering = false;
@@ -222,10 +246,10 @@ void RdapExchange::ask(const QString &text) {
         m_utf8Text = utf8;
         if (utf8 && m_decoder.automatic())
             m_decoder.readUtf8Text();
+        // Its beginning is what the pieces brought, if any, and is taken already.
         m_text = text;
-        m_read = 0;
         m_done = true;
-        Q_EMIT arrived(m_text.size());
+        Q_EMIT arrived(m_text.size() - m_read);
         Q_EMIT finished();
     });
     connect(m_client, &rdap::Client::asking, this, [this](const QUrl &url) {

@@ -32,9 +32,15 @@ struct ExchangeSetup {
     QObject *owner = nullptr;
     // Made on the first RDAP query and kept: it holds the bootstrap files.
     rdap::Client *rdap();
+    // A second one, made on auto's first registrar asked ahead: it asks a base URL while the
+    // first renders the registry's answer.
+    rdap::Client *rdapAhead();
 
 private:
+    rdap::Client *make();
+
     QPointer<rdap::Client> m_rdap;
+    QPointer<rdap::Client> m_rdapAhead;
 };
 
 // What answers a query beneath the TCP control: one way of asking. The control opens it, sends
@@ -148,26 +154,33 @@ private:
     char m_lastByte = '\n';
 };
 
-// One RDAP request (with the bootstrap file it needs): its text, rendered, read as UTF-8.
+// One RDAP request (with the bootstrap file it needs): its text, rendered, read as UTF-8; a
+// rendering is waiting piece by piece as it is written.
 class RdapExchange : public Exchange {
     Q_OBJECT
 public:
-    RdapExchange(const QString &server, ExchangeSetup &setup, QObject *parent);
+    // Asks by the setup's client, or by `client` when one is given.
+    RdapExchange(const QString &server, ExchangeSetup &setup, QObject *parent,
+                 rdap::Client *client = nullptr);
     ~RdapExchange() override;
 
     bool open() override;
     void send(const QString &data) override;
     void abort() override;
-    qint64 waiting() const override { return m_done ? m_text.size() - m_read : 0; }
+    qint64 waiting() const override { return m_text.size() - m_read; }
     QByteArray read(qint64 maxLen) override;
     bool answerComplete() const override { return m_done; }
     bool ended() const override { return m_done && m_read == m_text.size(); }
 
     // Asks the query text (IDN words in ACE) at once, without waiting for send().
     void ask(const QString &text);
-    // The text whole (valid once finished).
+    // The text so far, whole once finished.
     const QByteArray &text() const { return m_text; }
     rdap::Client *client() const { return m_client; }
+
+Q_SIGNALS:
+    // The answer's own link lines, once its body is parsed (rdap::Client::ownLinks).
+    void ownLinks(const QByteArray &lines);
 
 private:
     QString m_server;
@@ -181,8 +194,9 @@ private:
 };
 
 // "auto": the registry and then the registrar, each asked the way the lookup rules name, one
-// TCP or RDAP exchange at a time. Each answer is handed up once it is complete, so that a
-// registrar that fails or stays silent never takes the registry's answer with it.
+// TCP or RDAP exchange at a time. A WHOIS answer is handed up once it is complete, an RDAP
+// answer's rendering as it is written (its body has come whole by then), so that a registrar
+// that fails or stays silent never takes the registry's answer with it.
 class LookupExchange : public Exchange {
     Q_OBJECT
 public:
@@ -208,9 +222,14 @@ private:
         qsizetype read = 0;
         QByteArray body; // an RDAP answer's body, and where in the bytes its rendering begins
         qsizetype headSize = -1;
+        bool complete = true; // no more bytes to come
     };
 
-    void askRdap(Step step, const QString &server);
+    RdapExchange *askRdap(Step step, const QString &server, bool ahead = false);
+    // The registrar asked ahead, while the registry's answer is rendered, by the links it
+    // gives its own; taken as the registrar step only if the whole text names the same.
+    void askAhead(RdapExchange *registry, const QByteArray &links);
+    void dropAhead();
     void askWhois(Step step, const lookup::Ask &ask);
     void onStepEnded();
     void afterRdap(RdapExchange *rdap);
@@ -218,13 +237,18 @@ private:
     void registrarStep(const lookup::Ask &registry, const QUrl &answeredBy,
                        const QString &registryText);
     void hand(const QString &server, bool utf8Text, QByteArray bytes, const QString &added,
-              bool afterEmptyLine, const QByteArray &body = QByteArray(), qsizetype headSize = -1);
+              bool afterEmptyLine, const QByteArray &body = QByteArray(), qsizetype headSize = -1,
+              bool complete = true);
+    // The RDAP step's text waiting so far onto its answer, which it begins.
+    void handOn(RdapExchange *rdap, bool complete);
     void finish();
     void dropStep();
 
     ExchangeSetup &m_setup;
     Step m_step = Step::Idle;
     Exchange *m_current = nullptr;
+    RdapExchange *m_ahead = nullptr; // the registrar asked ahead, and where
+    QUrl m_aheadBase;
     QByteArray m_collected; // the bytes of the step in progress
     QString m_typed;        // the query as typed
     QString m_ace;          // and with IDN words in ACE form
@@ -234,4 +258,5 @@ private:
     std::deque<Answer> m_answers; // front: the one being taken
     bool m_started = false;
     bool m_done = false;
+    bool m_streaming = false; // the last answer is the RDAP step's, and not complete
 };

@@ -20,6 +20,7 @@ void LookupExchange::abort() {
     if (m_current)
         m_current->abort();
     dropStep();
+    dropAhead();
 }
 
 bool LookupExchange::open() {
@@ -50,18 +51,60 @@ void LookupExchange::dropStep() {
     step->deleteLater();
 }
 
-void LookupExchange::askRdap(Step step, const QString &server) {
-    dropStep();
-    m_step = step;
-    auto *rdap = new RdapExchange(server, m_setup, this);
-    m_current = rdap;
+RdapExchange *LookupExchange::askRdap(Step step, const QString &server, bool ahead) {
+    if (!ahead) {
+        dropStep();
+        m_step = step;
+    }
+    auto *rdap = new RdapExchange(server, m_setup, this, ahead ? m_setup.rdapAhead() : nullptr);
+    if (!ahead)
+        m_current = rdap;
     connect(rdap, &Exchange::status, this, &Exchange::status);
-    connect(rdap, &Exchange::arrived, this, [this](qint64 n) {
-        if (n == 0)
+    connect(rdap, &Exchange::arrived, this, [this, rdap](qint64 n) {
+        if (n == 0) {
             Q_EMIT arrived(0); // each piece of a step is a sign of life
+            return;
+        }
+        // A rendering goes up as it is written (the registrar's once it is the step); the rest
+        // of the step's text comes at its end.
+        if (rdap == m_current && !rdap->answerComplete())
+            handOn(rdap, false);
     });
-    connect(rdap, &Exchange::finished, this, &LookupExchange::onStepEnded);
+    connect(rdap, &Exchange::finished, this, [this, rdap] {
+        if (rdap == m_current)
+            onStepEnded();
+    });
+    if (step != Step::Registrar)
+        connect(rdap, &RdapExchange::ownLinks, this,
+                [this, rdap](const QByteArray &links) { askAhead(rdap, links); });
     rdap->ask(m_ace);
+    return rdap;
+}
+
+void LookupExchange::askAhead(RdapExchange *registry, const QByteArray &links) {
+    if (registry != m_current || m_ahead)
+        return;
+    lookup::Ask asked;
+    asked.way = lookup::Ask::Way::Rdap;
+    asked.base = registry->client()->answeredBy();
+    QStringList known = m_asked;
+    if (asked.base.isValid())
+        known << lookup::serverKey(asked);
+    const lookup::Ask next =
+        lookup::registrar(m_query, m_typed, asked, asked.base, QString::fromUtf8(links), known);
+    if (next.way != lookup::Ask::Way::Rdap)
+        return;
+    m_aheadBase = next.base;
+    m_ahead = askRdap(Step::Registrar, next.base.toString(), true);
+}
+
+void LookupExchange::dropAhead() {
+    if (!m_ahead)
+        return;
+    RdapExchange *ahead = std::exchange(m_ahead, nullptr);
+    ahead->abort();
+    ahead->disconnect(this);
+    ahead->deleteLater();
 }
 
 void LookupExchange::askWhois(Step step, const lookup::Ask &ask) {
@@ -107,7 +150,7 @@ void LookupExchange::afterRdap(RdapExchange *rdap) {
                                       outcome == rdap::Client::Outcome::BootstrapFailed)) {
         // IANA's bootstrap names no service (or could not be had): shown at once, and the lookup
         // goes on.
-        hand(QString(), rdap->utf8Text(), text, QString(), false);
+        handOn(rdap, true);
         const lookup::Ask next = lookup::withoutBootstrap(m_query, m_typed);
         if (next.way == lookup::Ask::Way::Rdap) {
             m_asked << lookup::serverKey(next);
@@ -124,13 +167,12 @@ void LookupExchange::afterRdap(RdapExchange *rdap) {
         m_asked << lookup::serverKey(asked);
     const bool answered = outcome == rdap::Client::Outcome::Answer && client->status() == 200;
     const QUrl answeredBy = client->answeredBy();
-    const bool utf8 = rdap->utf8Text();
-    if (m_step == Step::Registrar) {
-        hand(QString(), utf8, text, QString(), true, rdap->body(), rdap->headSize());
+    const bool registrar = m_step == Step::Registrar;
+    handOn(rdap, true);
+    if (registrar) {
         finish();
         return;
     }
-    hand(QString(), utf8, text, QString(), false, rdap->body(), rdap->headSize());
     if (answered)
         registrarStep(asked, answeredBy, QString::fromUtf8(text));
     else
@@ -178,17 +220,47 @@ void LookupExchange::registrarStep(const lookup::Ask &registry, const QUrl &answ
         return;
     case lookup::Ask::Way::Rdap:
         m_asked << lookup::serverKey(next);
+        if (m_ahead && m_aheadBase == next.base) {
+            // Asked ahead already: it is the step, with what it has brought so far.
+            dropStep();
+            m_step = Step::Registrar;
+            RdapExchange *rdap = std::exchange(m_ahead, nullptr);
+            m_current = rdap;
+            if (rdap->answerComplete())
+                onStepEnded();
+            else if (rdap->waiting() > 0)
+                handOn(rdap, false);
+            return;
+        }
+        dropAhead();
         askRdap(Step::Registrar, next.base.toString());
         return;
     case lookup::Ask::Way::Whois:
+        dropAhead();
         askWhois(Step::Registrar, next);
         return;
     }
 }
 
+void LookupExchange::handOn(RdapExchange *rdap, bool complete) {
+    if (!m_streaming) {
+        // The step's first text: its answer begins, after the one before.
+        m_streaming = true;
+        hand(QString(), rdap->utf8Text(), QByteArray(), QString(), m_step == Step::Registrar,
+             rdap->body(), rdap->headSize(), false);
+    }
+    Answer &answer = m_answers.back();
+    answer.bytes += rdap->read(rdap->waiting());
+    if (complete) {
+        answer.complete = true;
+        m_streaming = false;
+    }
+    Q_EMIT arrived(answer.bytes.size() - answer.read);
+}
+
 void LookupExchange::hand(const QString &server, bool utf8Text, QByteArray bytes,
                           const QString &added, bool afterEmptyLine, const QByteArray &body,
-                          qsizetype headSize) {
+                          qsizetype headSize, bool complete) {
     if (!m_answers.empty()) {
         // Each answer starts a line of its own; the registrar's follows the registry's after
         // one empty line.
@@ -203,13 +275,15 @@ void LookupExchange::hand(const QString &server, bool utf8Text, QByteArray bytes
     } else {
         readBy(server, utf8Text, added, body, headSize);
     }
-    m_answers.push_back({server, utf8Text, std::move(bytes), added, 0, body, headSize});
+    m_answers.push_back({server, utf8Text, std::move(bytes), added, 0, body, headSize, complete});
     // Waiting, though perhaps behind the answer being taken.
-    Q_EMIT arrived(m_answers.back().bytes.size());
+    if (!m_answers.back().bytes.isEmpty())
+        Q_EMIT arrived(m_answers.back().bytes.size());
 }
 
 void LookupExchange::finish() {
     dropStep();
+    dropAhead();
     m_step = Step::Done;
     m_done = true;
     Q_EMIT finished();
@@ -232,12 +306,11 @@ QByteArray LookupExchange::read(qint64 maxLen) {
 }
 
 bool LookupExchange::answerComplete() const {
-    // An answer is handed up only once it is complete.
-    return !m_answers.empty();
+    return !m_answers.empty() && m_answers.front().complete;
 }
 
 bool LookupExchange::nextAnswer() {
-    if (m_answers.size() < 2 || waiting() > 0)
+    if (m_answers.size() < 2 || waiting() > 0 || !m_answers.front().complete)
         return false;
     m_answers.pop_front();
     const Answer &next = m_answers.front();

@@ -24,7 +24,17 @@ void endLine(QByteArray &text) {
 Client::Client(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
-    , m_topLevelBase(QString(lookup::IanaRdap)) {}
+    , m_topLevelBase(QString(lookup::IanaRdap)) {
+    m_renderer.setMaxThreadCount(1);
+    m_renderBeat.setInterval(RenderBeatMs);
+    connect(&m_renderBeat, &QTimer::timeout, this, &Client::progress);
+}
+
+Client::~Client() {
+    abort();
+    // The rendering's pieces are posted to this object: none may come once it is gone.
+    m_renderer.waitForDone();
+}
 
 void Client::start(const QString &server, const QString &text) {
     abort();
@@ -65,6 +75,8 @@ void Client::abort() {
     m_stage = Stage::Idle;
     m_body.clear();
     m_cut = false;
+    m_bodyGiven = false;
+    m_renderBeat.stop();
     if (!m_reply)
         return;
     QNetworkReply *reply = m_reply;
@@ -114,10 +126,7 @@ void Client::onReadyRead() {
         m_body.truncate(MaxBody);
         m_cut = true;
         m_outcome = m_stage == Stage::Bootstrap ? Outcome::BootstrapFailed : Outcome::Answer;
-        bool utf8 = true;
-        qsizetype head = -1;
-        const QByteArray text = answerText(m_reply, &utf8, &head);
-        end(text, utf8, m_stage == Stage::Answer ? head : -1);
+        show(shown(m_reply));
         return;
     }
     Q_EMIT progress();
@@ -146,10 +155,7 @@ void Client::onFinished() {
     // The answer, or whatever kept the bootstrap file from being read (it is not kept, so
     // the next query fetches it again).
     m_outcome = m_stage == Stage::Bootstrap ? Outcome::BootstrapFailed : Outcome::Answer;
-    bool utf8 = true;
-    qsizetype head = -1;
-    const QByteArray text = answerText(reply, &utf8, &head);
-    end(text, utf8, m_stage == Stage::Answer ? head : -1);
+    show(shown(reply));
 }
 
 void Client::askService(const QJsonDocument &registry) {
@@ -164,16 +170,23 @@ void Client::askService(const QJsonDocument &registry) {
     get(requestUrl(*service, m_query), Stage::Answer);
 }
 
+void Client::giveBody(qsizetype headSize) {
+    if (headSize < 0 || std::exchange(m_bodyGiven, true))
+        return;
+    Q_EMIT answerBody(m_body, headSize);
+}
+
 void Client::end(const QByteArray &text, bool utf8, qsizetype headSize) {
-    const QByteArray body = headSize >= 0 ? m_body : QByteArray();
+    const quint64 started = m_started;
+    giveBody(headSize);
+    if (started != m_started)
+        return; // aborted or restarted from answerBody
     abort();
-    if (headSize >= 0)
-        Q_EMIT answerBody(body, headSize);
     Q_EMIT finished(text, utf8);
 }
 
-QByteArray Client::answerText(QNetworkReply *reply, bool *utf8, qsizetype *headSize) {
-    *utf8 = true;
+Client::Shown Client::shown(QNetworkReply *reply) {
+    Shown out;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     // No HTTP answer at all (not resolved, refused, TLS, a redirect refused): Qt's word for it.
@@ -181,43 +194,97 @@ QByteArray Client::answerText(QNetworkReply *reply, bool *utf8, qsizetype *headS
         error == QNetworkReply::TooManyRedirectsError) {
         if (m_outcome == Outcome::Answer)
             m_outcome = Outcome::NoAnswer;
-        return (reply->errorString() + QLatin1Char('\n')).toUtf8();
+        out.text = (reply->errorString() + QLatin1Char('\n')).toUtf8();
+        return out;
     }
     m_status = status.toInt();
     m_answeredBy = reply->url();
 
-    QByteArray text = "RDAP " + reply->url().toEncoded() + '\n';
-    // The text is rarely longer than the body: room for it up front, so it is not copied as it
-    // grows.
-    text.reserve(text.size() + m_body.size() + 256);
+    out.text = "RDAP " + reply->url().toEncoded() + '\n';
     const int code = status.toInt();
-    bool rendered = false;
     if (code != 200) {
-        text +=
+        out.text +=
             statusLine(code,
                        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray(),
                        reply->rawHeader("Retry-After"))
                 .toUtf8();
     }
-    *headSize = text.size();
-    if (code != 200)
-        rendered = !m_cut && renderError(m_body, text);
-    else
-        rendered = !m_cut && renderAnswer(m_body, text);
-    if (!rendered) {
-        text += m_body;
-        *utf8 = false;
-    }
+    // A cut body is no JSON to render.
+    out.body = m_cut ? Shown::Body::AsSent : code == 200 ? Shown::Body::Answer : Shown::Body::Error;
     if (m_cut) {
-        endLine(text);
-        text += "The rest of the answer was not read: it is larger than 64 MiB.\n";
+        out.tail = "The rest of the answer was not read: it is larger than 64 MiB.\n";
     } else if (error > QNetworkReply::NoError &&
                error < QNetworkReply::ProxyConnectionRefusedError) {
         // The connection broke off during the answer: what came, then why the rest is missing.
-        endLine(text);
-        text += (reply->errorString() + QLatin1Char('\n')).toUtf8();
+        out.tail = (reply->errorString() + QLatin1Char('\n')).toUtf8();
     }
-    return text;
+    return out;
+}
+
+namespace {
+// The head, the body rendered (else as sent) and the tail; false when the body is as sent.
+bool compose(QByteArray &text, const QByteArray &body, bool render, bool error,
+             const QByteArray &tail, const Written &written = {}, const Written &links = {}) {
+    // The text is rarely longer than the body: room for it up front, so it is not copied as it
+    // grows.
+    text.reserve(text.size() + body.size() + tail.size() + 256);
+    const bool rendered = render && (error ? renderError(body, text, written)
+                                           : renderAnswer(body, text, written, links));
+    if (!rendered)
+        text += body;
+    if (!tail.isEmpty()) {
+        endLine(text);
+        text += tail;
+    }
+    return rendered;
+}
+} // namespace
+
+void Client::show(Shown shown) {
+    if (shown.body == Shown::Body::None) {
+        end(shown.text);
+        return;
+    }
+    const qsizetype head = m_stage == Stage::Answer ? shown.text.size() : -1;
+    if (shown.body == Shown::Body::AsSent) {
+        compose(shown.text, m_body, false, false, shown.tail);
+        end(shown.text, false, head);
+        return;
+    }
+    // Rendered on the client's thread. Its pieces and then the whole text come back here by
+    // the event loop, unless the query was aborted or restarted meanwhile.
+    m_renderBeat.start();
+    m_renderer.start([this, started = m_started, head, shown = std::move(shown), body = m_body] {
+        const auto post = [this, started](auto f) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, started, f = std::move(f)] {
+                    if (started == m_started)
+                        f();
+                },
+                Qt::QueuedConnection);
+        };
+        qsizetype posted = 0;
+        // Pieces only of an answer to the query, whose body is given before them.
+        const Written written = [&](const QByteArray &text) {
+            if (head < 0 || text.size() - posted < RenderPiece)
+                return;
+            post([this, head, piece = text.mid(posted)] {
+                giveBody(head);
+                Q_EMIT rendering(piece);
+            });
+            posted = text.size();
+        };
+        Written links;
+        if (head >= 0 && shown.body == Shown::Body::Answer)
+            links = [&](const QByteArray &lines) {
+                post([this, lines] { Q_EMIT ownLinks(lines); });
+            };
+        QByteArray text = shown.text;
+        const bool rendered =
+            compose(text, body, true, shown.body == Shown::Body::Error, shown.tail, written, links);
+        post([this, head, rendered, text = std::move(text)] { end(text, rendered, head); });
+    });
 }
 
 } // namespace rdap

@@ -21,6 +21,7 @@
 #include <QStringView>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace rdap {
@@ -68,14 +69,21 @@ QString notCovered(const Query &query);
 // form cannot take, under their own names. The text is appended to `text` in UTF-8. A body
 // that is not JSON gives false and leaves `text` as it was: the caller shows its bytes as
 // text. Linear in the body's size.
-bool renderAnswer(QByteArrayView body, QByteArray &text);
+//
+// `written`, when given, is called now and then while the text is written with `text` as it
+// stands: what it holds by then is final, the text only grows at its end.
+// `ownLinks`, when given, is called once the body is parsed, before anything is written, with
+// the lines the text gives the answer's own links (those of its top object, unindented).
+using Written = std::function<void(const QByteArray &text)>;
+bool renderAnswer(QByteArrayView body, QByteArray &text, const Written &written = {},
+                  const Written &ownLinks = {});
 // The line for any other HTTP status, ending in LF: "HTTP 404 Not Found" (the standard phrase
 // where the server sent none, as over HTTP/2), with ", retry after 30 s" when the server sent
 // Retry-After in seconds, ", retry after <its text>" for a date.
 QString statusLine(int status, QByteArrayView reason, QByteArrayView retryAfter);
 // An error body's title and description lines (RFC 9083 section 6), appended to `text` in
 // UTF-8; false when the body is not RDAP JSON: the caller shows its bytes as text.
-bool renderError(QByteArrayView body, QByteArray &text);
+bool renderError(QByteArrayView body, QByteArray &text, const Written &written = {});
 
 // The base URL a link line of renderAnswer's text offers to search on, as
 // "Link: related https://rdap.example/rdap/domain/X (application/rdap+json)" at any

@@ -118,9 +118,11 @@ inline QStringList missing(const QJsonDocument &document, const QString &text) {
 
 // A renderer's text (rdap::renderAnswer or rdap::renderError) as a string; nullopt when it
 // refused the body.
-template <typename Render> std::optional<QString> textOf(Render render, QByteArrayView body) {
+template <typename... Hooks>
+std::optional<QString> textOf(bool (*render)(QByteArrayView, QByteArray &, const Hooks &...),
+                              QByteArrayView body) {
     QByteArray text;
-    if (!render(body, text))
+    if (!render(body, text, Hooks()...))
         return std::nullopt;
     return QString::fromUtf8(text);
 }

@@ -21,6 +21,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFontInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -587,6 +590,10 @@ private Q_SLOTS:
         QTest::newRow("ESC $ B in a value, then non-ASCII")
             << 200 << QByteArray("OK") << QByteArrayList() << escape << false
             << asked + rdapvalues::textOf(rdap::renderAnswer, escape).value_or(QString());
+        const QByteArray large = withNameservers(finalAnswer, 6000);
+        QTest::newRow("a large answer, shown as it is rendered")
+            << 200 << QByteArray("OK") << QByteArrayList() << large << false
+            << asked + rdapvalues::textOf(rdap::renderAnswer, large).value_or(QString());
         QTest::newRow("redirect followed")
             << 302 << QByteArray("Found") << QByteArrayList{"Location: /final/domain/example.com"}
             << QByteArray() << false
@@ -741,6 +748,11 @@ private Q_SLOTS:
                                                      << "rdap";
         QTest::newRow("RDAP registrar answers 500") << "google.com"
                                                     << "rdap 500";
+        QTest::newRow("RDAP registry answer in many pieces") << "google.com"
+                                                             << "rdap large";
+        // Its contacts come before its own links: the first link line names another registrar.
+        QTest::newRow("RDAP registrar named by the text's first link") << "google.com"
+                                                                       << "rdap other";
         QTest::newRow("RDAP registrar stays silent") << "google.com"
                                                      << "rdap silent";
         QTest::newRow("WHOIS fallback: IANA, registry, registrar") << "example.kg"
@@ -763,12 +775,27 @@ private Q_SLOTS:
             QVERIFY(whois.back()->listen(QHostAddress(QStringLiteral("127.0.0.%1").arg(i)),
                                          whois.first()->port()));
         }
-        const QByteArray answer =
+        QByteArray answer =
             FakeWhois::readFile(rdapData("answers/domain_com_google.com_verisign.json"))
                 .replace("https://rdap.markmonitor.com/rdap/",
                          registrar.url(QStringLiteral("rdap/")).toEncoded());
         const QByteArray registrarAnswer =
             FakeWhois::readFile(rdapData("answers/domain_com_google.com_markmonitor.json"));
+        const bool other = how == QLatin1String("rdap other");
+        if (how == QLatin1String("rdap large"))
+            answer = withNameservers(answer, 6000);
+        if (other) {
+            QJsonObject domain = QJsonDocument::fromJson(answer).object();
+            QJsonArray entities = domain.value(QLatin1String("entities")).toArray();
+            entities.append(QJsonObject{
+                {QStringLiteral("roles"), QJsonArray{QStringLiteral("link")}},
+                {QStringLiteral("handle"),
+                 QLatin1String("related ") +
+                     registrar.url(QStringLiteral("other/domain/google.com")).toString()}});
+            domain[QStringLiteral("entities")] = entities;
+            answer = QJsonDocument(domain).toJson();
+            registrar.json("/other/domain/google.com", registrarAnswer);
+        }
         iana.json("/dns.json", R"({"version": "1.0", "services": [[["com"], [")" +
                                    registry.url(QStringLiteral("com/v1/")).toEncoded() +
                                    R"("]]]})");
@@ -815,8 +842,10 @@ private Q_SLOTS:
             QStringLiteral("RDAP ") +
             registry.url(QStringLiteral("com/v1/domain/google.com")).toString() +
             QLatin1Char('\n') + rdapvalues::textOf(rdap::renderAnswer, answer).value();
-        const QString registrarUrl =
-            registrar.url(QStringLiteral("rdap/domain/google.com")).toString();
+        const QString registrarUrl = registrar
+                                         .url(other ? QStringLiteral("other/domain/google.com")
+                                                    : QStringLiteral("rdap/domain/google.com"))
+                                         .toString();
         const QString noRdap = QStringLiteral("No RDAP service for \"%1\" in IANA's dns.json\n");
         const QString whoisRegistry = noRdap.arg(QStringLiteral(".kg")) +
                                       QStringLiteral("WHOIS whois.kg\n") +
@@ -824,7 +853,7 @@ private Q_SLOTS:
                                                      "Server: whois.registrar.example\nCity: "
                                                      "\u0422\u041E\u0412\n");
         QString shown;
-        if (how == QLatin1String("rdap"))
+        if (how == QLatin1String("rdap") || how == QLatin1String("rdap large") || other)
             shown = rdapRegistry + QStringLiteral("\nRDAP ") + registrarUrl + QLatin1Char('\n') +
                     rdapvalues::textOf(rdap::renderAnswer, registrarAnswer).value();
         else if (how == QLatin1String("rdap 500"))
@@ -934,6 +963,18 @@ private Q_SLOTS:
 
 private:
     const QByteArray finalAnswer = R"({"objectClassName": "domain", "ldhName": "example.com"})";
+
+    // A domain answer whose text is shown in several pieces as it is rendered.
+    static QByteArray withNameservers(const QByteArray &answer, int count) {
+        QJsonObject domain = QJsonDocument::fromJson(answer).object();
+        QJsonArray nameservers;
+        for (int i = 0; i < count; ++i)
+            nameservers.append(QJsonObject{
+                {QStringLiteral("objectClassName"), QStringLiteral("nameserver")},
+                {QStringLiteral("ldhName"), QStringLiteral("ns%1.example.com").arg(i)}});
+        domain[QStringLiteral("nameservers")] = nameservers;
+        return QJsonDocument(domain).toJson();
+    }
 
     static QString header(const QString &server) {
         return QLatin1Char('\n') + QString(56, QLatin1Char('-')) +

@@ -66,11 +66,11 @@ QString statusLine(int status, QByteArrayView reason, QByteArrayView retryAfter)
     return line + QLatin1Char('\n');
 }
 
-bool renderError(QByteArrayView body, QByteArray &text) {
+bool renderError(QByteArrayView body, QByteArray &text, const Written &pieces) {
     const std::optional<QJsonDocument> document = render::parse(body);
     if (!document)
         return false;
-    render::Renderer renderer(text);
+    render::Renderer renderer(text, &pieces);
     if (!document->isObject()) {
         renderer.document(*document);
         return true;

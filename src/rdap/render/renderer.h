@@ -15,6 +15,8 @@
 //   related.cpp   the reading of link lines (relatedBase)
 #pragma once
 
+#include "rdap/rdap.h"
+
 #include <QByteArrayView>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -137,8 +139,9 @@ struct Taken {
 // in each form.
 class LineWriter {
 public:
-    explicit LineWriter(QByteArray &text)
-        : m_text(text) {
+    explicit LineWriter(QByteArray &text, const Written *written = nullptr)
+        : m_text(text)
+        , m_written(written && *written ? written : nullptr) {
         out.reserve(FlushAt + LongLabel + 2 * MaxLevel + 2);
     }
     ~LineWriter() { flush(); }
@@ -195,6 +198,7 @@ private:
     std::array<Pending, 4> m_pending{};
     std::size_t m_pendingCount = 0;
     QByteArray &m_text;
+    const Written *m_written; // told of each flush
     QStringEncoder m_utf8{QStringEncoder::Utf8};
 };
 
@@ -206,6 +210,8 @@ public:
     void object(int level, const QJsonObject &object, Skip skip = {});
     void generic(int level, QStringView label, const QJsonValue &value);
     void document(const QJsonDocument &document);
+    // The top object's own links alone, as document() writes them.
+    void ownLinks(const QJsonDocument &document);
 
 private:
     bool member(int level, const QJsonObject &object, const Member &m, const QJsonValue &value,

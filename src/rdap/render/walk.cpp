@@ -226,6 +226,12 @@ void Renderer::document(const QJsonDocument &document) {
     }
 }
 
+void Renderer::ownLinks(const QJsonDocument &document) {
+    const QJsonValue links = document.object().value(QLatin1String("links"));
+    if (!links.isUndefined())
+        this->links(0, Members[std::size_t(memberIndex(u"links"))], links);
+}
+
 std::optional<QJsonDocument> parse(QByteArrayView body) {
     QJsonParseError error{};
     QJsonDocument document =
@@ -239,11 +245,17 @@ std::optional<QJsonDocument> parse(QByteArrayView body) {
 
 namespace rdap {
 
-bool renderAnswer(QByteArrayView body, QByteArray &text) {
+bool renderAnswer(QByteArrayView body, QByteArray &text, const Written &written,
+                  const Written &ownLinks) {
     const std::optional<QJsonDocument> document = render::parse(body);
     if (!document)
         return false;
-    render::Renderer renderer(text);
+    if (ownLinks) {
+        QByteArray links;
+        render::Renderer(links).ownLinks(*document);
+        ownLinks(links);
+    }
+    render::Renderer renderer(text, &written);
     renderer.document(*document);
     return true;
 }

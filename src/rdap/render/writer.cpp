@@ -37,6 +37,8 @@ void LineWriter::flush() {
     const char *end = m_utf8.appendToBuffer(m_text.data() + had, out);
     m_text.truncate(end - m_text.constData());
     out.resize(0); // keeps its capacity for the next lines
+    if (m_written)
+        (*m_written)(m_text);
 }
 
 void LineWriter::writePending() {
