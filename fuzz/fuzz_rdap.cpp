@@ -8,7 +8,9 @@
 // events and the registrar's IANA ID by its labels; the class of a nested entity or nameserver
 // and a vCard's version are told by the heading; see rdapvalues.h); every line the text holds
 // that offers a base URL to search on offers an http or https URL that stands in that line; a
-// domain's text begins with its name, and each well-formed redaction has its line. The seeds
+// domain's text begins with its name, and each well-formed redaction has its line; written with
+// its hooks, the text is the same, each stage of it begins it, and its own link lines, had ahead,
+// stand in it. The seeds
 // hold a domain's head and RFC 9537 redactions in their forms.
 #include "rdap/rdap.h"
 #include "rdapvalues.h"
@@ -108,6 +110,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (answer) {
         checkText(*answer, document);
         checkForms(*answer, document);
+        // Shown while it is written: every stage of the text begins the whole text, and the
+        // answer's own link lines, had ahead of it, stand in it.
+        QList<QByteArray> stages;
+        QByteArray ownLinks, text;
+        rdap::renderAnswer(
+            body, text, [&](const QByteArray &t) { stages.append(t); },
+            [&](const QByteArray &l) { ownLinks = l; });
+        check(QString::fromUtf8(text) == *answer, "a text with hooks is the text without");
+        for (const QByteArray &stage : stages)
+            check(text.startsWith(stage), "a stage of the text begins the whole text");
+        for (const QByteArray &line : ownLinks.split('\n'))
+            check(text.contains(line), "the answer's own link lines stand in its text");
     }
     const std::optional<QString> errorText = rdapvalues::textOf(rdap::renderError, body);
     check(errorText.has_value() == parses, "an error is text exactly when it is JSON");
