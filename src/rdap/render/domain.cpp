@@ -209,15 +209,24 @@ bool Renderer::ipAddresses(int level, const QJsonValue &value) {
 void Renderer::nameserver(int level, const QJsonObject &nameserver, QStringView label) {
     const QJsonValue name = nameserver.value(QLatin1String("ldhName"));
     Skip skip;
-    if (name.isString())
+    qsizetype skipped = 0;
+    if (name.isString()) {
         skip.with(u"ldhName");
-    if (name.isString() && nameserver.value(QLatin1String("unicodeName")) == name)
+        ++skipped;
+    }
+    if (name.isString() && nameserver.value(QLatin1String("unicodeName")) == name) {
         skip.with(u"unicodeName"); // the same name once is enough
+        ++skipped;
+    }
     // Its class is the label already.
-    if (nameserver.value(QLatin1String("objectClassName")) == QLatin1String("nameserver"))
+    if (nameserver.value(QLatin1String("objectClassName")) == QLatin1String("nameserver")) {
         skip.with(u"objectClassName");
+        ++skipped;
+    }
     field(level, label, name.toString());
-    object(level + 1, nameserver, skip);
+    // Most name servers are their name and class alone: nothing is left to write of them.
+    if (nameserver.size() > skipped)
+        object(level + 1, nameserver, skip);
 }
 
 // DNSSEC: the flags, and each DS and DNSKEY record in its DNS presentation form.
