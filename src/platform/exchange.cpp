@@ -11,7 +11,9 @@
 
 rdap::Client *ExchangeSetup::make() {
     // Made on the first RDAP query: nothing of HTTP or TLS is loaded before one is asked.
-    auto *client = new rdap::Client(owner);
+    if (!m_renderer)
+        m_renderer = rdap::Client::oneThreadRenderer();
+    auto *client = new rdap::Client(owner, m_renderer);
     if (testBootstrap.isValid())
         client->setBootstrapBase(testBootstrap);
     if (testTopLevel.isValid())

@@ -8,12 +8,14 @@
 #include <QSslCertificate>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <QUrl>
 
 #include "rdap/lookup.h"
 #include "wiretext.h"
 
 #include <deque>
+#include <memory>
 
 class QTcpSocket;
 namespace rdap {
@@ -41,6 +43,10 @@ private:
 
     QPointer<rdap::Client> m_rdap;
     QPointer<rdap::Client> m_rdapAhead;
+    // Both render on one thread: the registrar's body waits behind the registry's, whose text
+    // is shown first anyway, and the other core stays free for the window, whose painting
+    // Qt spreads over threads of its own that the window then waits for.
+    std::shared_ptr<QThreadPool> m_renderer;
 };
 
 // What answers a query beneath the TCP control: one way of asking. The control opens it, sends

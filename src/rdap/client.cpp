@@ -21,19 +21,26 @@ void endLine(QByteArray &text) {
 }
 } // namespace
 
-Client::Client(QObject *parent)
+std::shared_ptr<QThreadPool> Client::oneThreadRenderer() {
+    auto pool = std::make_shared<QThreadPool>();
+    pool->setMaxThreadCount(1);
+    return pool;
+}
+
+Client::Client(QObject *parent, std::shared_ptr<QThreadPool> renderer)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
-    , m_topLevelBase(QString(lookup::IanaRdap)) {
-    m_renderer.setMaxThreadCount(1);
+    , m_topLevelBase(QString(lookup::IanaRdap))
+    , m_renderer(renderer ? std::move(renderer) : oneThreadRenderer()) {
     m_renderBeat.setInterval(RenderBeatMs);
     connect(&m_renderBeat, &QTimer::timeout, this, &Client::progress);
 }
 
 Client::~Client() {
     abort();
-    // The rendering's pieces are posted to this object: none may come once it is gone.
-    m_renderer.waitForDone();
+    // The rendering's pieces are posted to this object: none may come once it is gone. (A
+    // shared pool's other renderings are waited for too; they are as short.)
+    m_renderer->waitForDone();
 }
 
 void Client::start(const QString &server, const QString &text) {
@@ -56,13 +63,19 @@ void Client::start(const QString &server, const QString &text) {
     const Registry registry = registryFor(m_query);
     const auto known = m_bootstrap.constFind(int(registry));
     if (known != m_bootstrap.constEnd()) {
-        // From the event loop, as every other outcome: finished never comes inside start.
+        // The service is asked at once; not being covered comes from the event loop, as every
+        // other outcome: finished never comes inside start.
+        std::optional<QUrl> service = serviceFor(*known, m_query);
+        if (service) {
+            askService(service);
+            return;
+        }
         m_stage = Stage::Bootstrap;
         QMetaObject::invokeMethod(
             this,
-            [this, registry = *known, started = m_started] {
+            [this, started = m_started] {
                 if (started == m_started && m_stage == Stage::Bootstrap && !m_reply)
-                    askService(registry);
+                    askService(std::nullopt);
             },
             Qt::QueuedConnection);
     } else {
@@ -148,7 +161,7 @@ void Client::onFinished() {
         // Only a file that has the registry's services is kept; anything else counts as failed.
         if (registry.object().value(QLatin1String("services")).isArray()) {
             m_bootstrap.insert(int(registryFor(m_query)), registry);
-            askService(registry);
+            askService(serviceFor(registry, m_query));
             return;
         }
     }
@@ -158,8 +171,7 @@ void Client::onFinished() {
     show(shown(reply));
 }
 
-void Client::askService(const QJsonDocument &registry) {
-    const std::optional<QUrl> service = serviceFor(registry, m_query);
+void Client::askService(const std::optional<QUrl> &service) {
     if (!service) {
         QByteArray line = notCovered(m_query).toUtf8();
         endLine(line);
@@ -254,7 +266,7 @@ void Client::show(Shown shown) {
     // Rendered on the client's thread. Its pieces and then the whole text come back here by
     // the event loop, unless the query was aborted or restarted meanwhile.
     m_renderBeat.start();
-    m_renderer.start([this, started = m_started, head, shown = std::move(shown), body = m_body] {
+    m_renderer->start([this, started = m_started, head, shown = std::move(shown), body = m_body] {
         const auto post = [this, started](auto f) {
             QMetaObject::invokeMethod(
                 this,
@@ -267,7 +279,8 @@ void Client::show(Shown shown) {
         qsizetype posted = 0;
         // Pieces only of an answer to the query, whose body is given before them.
         const Written written = [&](const QByteArray &text) {
-            if (head < 0 || text.size() - posted < RenderPiece)
+            // The first flush at once, so the box has text to take while the rest is written.
+            if (head < 0 || (posted > 0 && text.size() - posted < RenderPiece))
                 return;
             post([this, head, piece = text.mid(posted)] {
                 giveBody(head);

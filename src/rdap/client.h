@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <memory>
+
 #include "rdap.h"
 
 class QNetworkAccessManager;
@@ -29,15 +31,20 @@ public:
     // The most answer bytes read; the rest is not read.
     static constexpr qint64 MaxBody = 64 * 1024 * 1024;
     static constexpr int MaxRedirects = 5;
-    // The least text a piece of a rendering holds (but the last).
+    // The least text a piece of a rendering holds (but the first and the last).
     static constexpr qsizetype RenderPiece = 64 * 1024;
     // While a body is rendered, progress() comes at least this often: the server has
     // answered, so the query's timeout must not run out on the rendering.
     static constexpr int RenderBeatMs = 250;
 
-    explicit Client(QObject *parent = nullptr);
+    // renderer: the thread pool that renders the bodies, shared with other clients; without
+    // one the client has a pool of its own, of one thread.
+    explicit Client(QObject *parent = nullptr, std::shared_ptr<QThreadPool> renderer = {});
     // Waits for a rendering under way (its text is dropped).
     ~Client() override;
+
+    // A pool of one thread, for clients that render one body after another between them.
+    static std::shared_ptr<QThreadPool> oneThreadRenderer();
 
     // How the last query ended.
     enum class Outcome {
@@ -97,7 +104,7 @@ private:
     void get(const QUrl &url, Stage stage);
     void onReadyRead();
     void onFinished();
-    void askService(const QJsonDocument &registry);
+    void askService(const std::optional<QUrl> &service);
     void end(const QByteArray &text, bool utf8 = true, qsizetype headSize = -1);
     // What an ended reply shows: its head ("RDAP <url>", the status line), then its body as
     // rendered (on the render thread) or as sent, then what ends it (a cut, a break).
@@ -125,8 +132,8 @@ private:
     int m_status = 0;
     QUrl m_answeredBy;
     QList<QSslCertificate> m_extraCas;
-    bool m_bodyGiven = false; // answerBody has come for this query
-    QThreadPool m_renderer;   // its one thread renders one body at a time
+    bool m_bodyGiven = false;                // answerBody has come for this query
+    std::shared_ptr<QThreadPool> m_renderer; // renders one body at a time
     QTimer m_renderBeat;
 };
 
