@@ -151,7 +151,21 @@ void TextBox::AppendText(const QString &piece) {
 QString TextBox::displayForm(QStringView piece, qsizetype &column) {
     QString shown(piece.size() + piece.size() / MaxShownLine + 1, Qt::Uninitialized);
     QChar *out = shown.data();
-    for (const QChar c : piece) {
+    const QChar *in = piece.data();
+    const QChar *const end = in + piece.size();
+    while (in != end) {
+        // A run of characters shown as they are, within the shown line, is copied whole.
+        const QChar *run = in;
+        const QChar *const limit = in + std::min<qsizetype>(end - in, MaxShownLine - column);
+        while (run != limit && run->unicode() >= 0x20 && run->unicode() != 0x7f)
+            ++run;
+        if (run != in) {
+            out = std::copy(in, run, out);
+            column += run - in;
+            in = run;
+            continue;
+        }
+        const QChar c = *in++;
         const char16_t u = c.unicode();
         if (u == u'\r')
             continue;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -329,6 +330,17 @@ QString WireText::aceNames(QStringView text) {
     return withDomainNames(text, Names::Ace);
 }
 
+namespace {
+// Eight bytes, none of them ESC or above 0x7F.
+bool plainAscii8(const uint8_t *p) {
+    quint64 word;
+    std::memcpy(&word, p, sizeof word);
+    constexpr quint64 ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+    const quint64 esc = word ^ (ones * 0x1B); // a zero byte where ESC was
+    return ((word | ((esc - ones) & ~esc)) & highs) == 0;
+}
+} // namespace
+
 QString AnswerDecoder::take(QByteArrayView bytes) {
     if (m_mode == Mode::Windows1252)
         return WireText::fromWindows1252(bytes);
@@ -362,6 +374,9 @@ QString AnswerDecoder::take(QByteArrayView bytes) {
                 }
             }
             ++i;
+            // Most answers are ASCII: eight bytes at a time while none is ESC or above 0x7F.
+            while (i + 8 <= length && plainAscii8(s + i))
+                i += 8;
             continue;
         }
         const qsizetype start = i;

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -186,7 +187,22 @@ std::optional<double> QueryForm::readNumber(const QString &text) {
 }
 
 QString QueryForm::lfToCrLf(const QString &text) {
-    QString out = text;
-    out.replace(QLatin1Char('\n'), CrLf);
+    const qsizetype lfs = text.count(QLatin1Char('\n'));
+    if (lfs == 0)
+        return text;
+    // Sized once and copied line by line: an answer's piece is often hundreds of KiB.
+    QString out(text.size() + lfs, Qt::Uninitialized);
+    QChar *to = out.data();
+    const QChar *from = text.constData();
+    const QChar *const end = from + text.size();
+    while (from != end) {
+        const QChar *lf = std::find(from, end, QLatin1Char('\n'));
+        to = std::copy(from, lf, to);
+        if (lf == end)
+            break;
+        *to++ = QLatin1Char('\r');
+        *to++ = QLatin1Char('\n');
+        from = lf + 1;
+    }
     return out;
 }
