@@ -263,7 +263,7 @@ void Client::show(Shown shown) {
         end(shown.text, false, head);
         return;
     }
-    // Rendered on the client's thread. Its pieces and then the whole text come back here by
+    // Rendered on the render thread. Its pieces and then the whole text come back here by
     // the event loop, unless the query was aborted or restarted meanwhile.
     m_renderBeat.start();
     m_renderer->start([this, started = m_started, head, shown = std::move(shown), body = m_body] {

@@ -22,9 +22,9 @@ namespace rdap {
 // One RDAP query at a time over HTTP(S): the bootstrap file when the query needs one, then
 // the answer, and at the end the text to show as UTF-8 bytes (LF line ends). The bootstrap
 // files it fetched stay in memory for the client's life; nothing is written anywhere. An
-// answer's body is rendered on a thread of the client's own, its text handed over in pieces
-// as it is written: the window stays responsive, shows a large answer as it comes, and auto's
-// next request is under way while the box takes the text before it.
+// answer's body is rendered on a render thread (the client's own, or one it shares), its text
+// handed over in pieces as it is written: the window stays responsive, shows a large answer as
+// it comes, and auto's next request is under way while the box takes the text before it.
 class Client : public QObject {
     Q_OBJECT
 public:
